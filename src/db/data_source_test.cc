@@ -1,0 +1,144 @@
+#include "db/data_source.h"
+
+#include <gtest/gtest.h>
+
+#include "db/names.h"
+#include "fakes/in_memory_tables.h"
+#include "platform/fatal_error.h"
+
+namespace catpub::db {
+namespace {
+
+using testing::InMemoryTables;
+using testing::MemoryTable;
+
+TEST(RecordSourceTest, AcceptsTheProgramsShapes) {
+  RecordSource all = ParseRecordSource("select * from codean ");
+  EXPECT_EQ(all.table, "codean");
+  EXPECT_FALSE(all.where_column);
+
+  RecordSource one = ParseRecordSource("select * from società where codute = 1 ");
+  EXPECT_EQ(one.table, "società");
+  EXPECT_EQ(one.where_column, "codute");
+  EXPECT_EQ(one.where_value, 1);
+
+  RecordSource price = ParseRecordSource("select * from listi01 where codart = -2147483648");
+  EXPECT_EQ(price.where_value, -2147483648LL);
+}
+
+TEST(RecordSourceTest, RejectsAnythingElseNamingTheText) {
+  for (const char* sql : {"", "select * from ", "SELECT * FROM codean", "select a from codean",
+                          "select * from codean  ", "select * from t where c = ",
+                          "select * from t where c = 1x", "select * from t where c=1",
+                          "select * from t where c = 1.5", "delete from codean",
+                          "select * from t where c = +1"}) {
+    try {
+      ParseRecordSource(sql);
+      ADD_FAILURE() << "accepted \"" << sql << "\"";
+    } catch (const FatalError& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("\"") + sql + "\""), std::string::npos);
+    }
+  }
+}
+
+TEST(NamesTest, FoldAsciiAndAccentedCapitals) {
+  EXPECT_TRUE(SameName("società", "SOCIETÀ"));
+  EXPECT_TRUE(SameName("CodArt", "codart"));
+  EXPECT_FALSE(SameName("societa", "società"));
+  EXPECT_EQ(FoldName("×"), "×");  // U+00D7 has no lower case
+}
+
+class DataSourceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tables_.Put("C:\\ORBIS\\DATI.MDB", "listi01",
+                MemoryTable{{"codart", "desart"},
+                            {{int32_t{7}, std::string("first")},
+                             {std::monostate{}, std::string("null code")},
+                             {int32_t{7}, std::string("second")},
+                             {double{8.5}, std::string("fraction")},
+                             {Currency{90000}, std::string("currency nine")},
+                             {uint8_t{200}, std::string("byte")},
+                             {float{-3}, std::string("single")},
+                             {std::string("12"), std::string("text")}}});
+  }
+
+  std::string Lookup(int64_t code) {
+    DataSource source(tables_);
+    source.SetDatabaseName("c:\\orbis\\dati.mdb");
+    source.SetRecordSource("select * from LISTI01 where CODART = " + std::to_string(code));
+    source.Refresh();
+    if (source.Eof()) return "<eof>";
+    return std::get<std::string>(source.Field("desart"));
+  }
+
+  InMemoryTables tables_;
+};
+
+TEST_F(DataSourceTest, WhereComparesEveryNumericTypeByValueAndTakesTheFirstStoredRow) {
+  EXPECT_EQ(Lookup(7), "first");
+  EXPECT_EQ(Lookup(9), "currency nine");
+  EXPECT_EQ(Lookup(200), "byte");
+  EXPECT_EQ(Lookup(-3), "single");
+  EXPECT_EQ(Lookup(0), "<eof>");   // Null matches no number
+  EXPECT_EQ(Lookup(8), "<eof>");   // 8.5 is not 8
+  EXPECT_EQ(Lookup(12), "<eof>");  // text never equals a number
+}
+
+TEST_F(DataSourceTest, RepeatedLookupsReadTheTableOnce) {
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  for (int code : {7, 9, 1, 7}) {
+    source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+    source.SetRecordSource("select * from listi01 where codart = " + std::to_string(code));
+    source.Refresh();
+  }
+  EXPECT_EQ(tables_.opened().size(), 1u);
+  EXPECT_EQ(std::get<std::string>(source.Field("DESART")), "first");
+}
+
+TEST_F(DataSourceTest, WalksAWholeTableInStoredOrder) {
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from listi01 ");
+  source.Refresh();
+  int rows = 0;
+  for (; !source.Eof(); source.MoveNext()) ++rows;
+  EXPECT_EQ(rows, 8);
+  EXPECT_TRUE(source.Eof());
+}
+
+TEST_F(DataSourceTest, NullTestAndMissingColumns) {
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from listi01");
+  source.Refresh();
+  source.MoveNext();
+  EXPECT_TRUE(source.IsNull("codart"));
+  EXPECT_FALSE(source.IsNull("desart"));
+  EXPECT_THROW(source.Field("ricart"), FatalError);
+}
+
+TEST_F(DataSourceTest, MissingTableOrWhereColumnIsFatal) {
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from codean ");
+  EXPECT_THROW(source.Refresh(), FatalError);
+  source.SetRecordSource("select * from listi01 where nope = 1");
+  EXPECT_THROW(source.Refresh(), FatalError);
+}
+
+TEST_F(DataSourceTest, PointingAtAnotherDatabaseUsesIt) {
+  tables_.Put("D:\\OTHER.MDB", "listi01",
+              MemoryTable{{"codart", "desart"}, {{int32_t{7}, std::string("other")}}});
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from listi01 where codart = 7");
+  source.Refresh();
+  source.SetDatabaseName("d:\\other.mdb");
+  source.Refresh();
+  EXPECT_EQ(std::get<std::string>(source.Field("desart")), "other");
+}
+
+}  // namespace
+}  // namespace catpub::db

@@ -1,0 +1,14 @@
+// Table and column names compare as Access compares them: without regard to case, accented letters
+// included ("SOCIETÀ" names the table società).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace catpub::db {
+
+// The name folded to lower case (ASCII and Latin-1 letters), UTF-8 in and out.
+std::string FoldName(std::string_view name);
+bool SameName(std::string_view a, std::string_view b);
+
+}  // namespace catpub::db

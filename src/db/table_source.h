@@ -1,0 +1,33 @@
+// Where rows come from: a table of a database file, walked in stored order. The real source reads
+// Access files through a reader process; tests use tables held in memory.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/value.h"
+
+namespace catpub::db {
+
+class RowCursor {
+ public:
+  virtual ~RowCursor() = default;
+  // Column names in stored order, as the database spells them.
+  virtual const std::vector<std::string>& Columns() const = 0;
+  // Reads the next row into `row`, one value per column; false after the last row. Throws
+  // FatalError when the table turns out to be damaged.
+  virtual bool Next(std::vector<Value>& row) = 0;
+};
+
+class TableSource {
+ public:
+  virtual ~TableSource() = default;
+  // Opens table `table` (matched case-insensitively) of the database at `database` (a Windows path)
+  // for a walk in stored order. Throws FatalError naming the file (and table) when the database
+  // cannot be read or has no such table.
+  virtual std::unique_ptr<RowCursor> OpenTable(const std::string& database,
+                                               const std::string& table) = 0;
+};
+
+}  // namespace catpub::db

@@ -1,0 +1,64 @@
+// Tables held in memory, keyed by database path (compared as Windows compares paths) and table name,
+// for running the data sources without Access files.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/names.h"
+#include "db/table_source.h"
+#include "platform/fatal_error.h"
+
+namespace catpub::testing {
+
+struct MemoryTable {
+  std::vector<std::string> columns;
+  std::vector<std::vector<db::Value>> rows;
+};
+
+class InMemoryTables : public db::TableSource {
+ public:
+  void Put(const std::string& database, const std::string& table, MemoryTable contents) {
+    tables_[Key(database, table)] = std::move(contents);
+  }
+
+  std::unique_ptr<db::RowCursor> OpenTable(const std::string& database,
+                                           const std::string& table) override {
+    opened_.push_back(table);
+    auto found = tables_.find(Key(database, table));
+    if (found == tables_.end()) {
+      throw FatalError("table " + table + " not found in " + database);
+    }
+    return std::make_unique<Cursor>(found->second);
+  }
+
+  // Tables opened so far, in order.
+  const std::vector<std::string>& opened() const { return opened_; }
+
+ private:
+  class Cursor : public db::RowCursor {
+   public:
+    explicit Cursor(const MemoryTable& table) : table_(table) {}
+    const std::vector<std::string>& Columns() const override { return table_.columns; }
+    bool Next(std::vector<db::Value>& row) override {
+      if (next_ == table_.rows.size()) return false;
+      row = table_.rows[next_++];
+      return true;
+    }
+
+   private:
+    const MemoryTable& table_;
+    size_t next_ = 0;
+  };
+
+  static std::string Key(const std::string& database, const std::string& table) {
+    return db::FoldName(database) + '\n' + db::FoldName(table);
+  }
+
+  std::map<std::string, MemoryTable> tables_;
+  std::vector<std::string> opened_;
+};
+
+}  // namespace catpub::testing
