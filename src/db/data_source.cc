@@ -34,12 +34,19 @@ std::optional<int64_t> WholeNumberOf(const Value& value) {
   return std::visit(Visitor{}, value);
 }
 
-// The column named `name` (compared as db/names.h says), or columns.size() when there is none.
-size_t FindColumn(const std::vector<std::string>& folded_columns, std::string_view name) {
-  for (size_t i = 0; i < folded_columns.size(); ++i) {
-    if (MatchesFolded(name, folded_columns[i])) return i;
+// The column named `name` (compared as db/names.h says), or names.size() when there is none.
+// Callers mostly spell names as stored and read a row's columns in the same order every time, so
+// an exact match is tried first, starting at `hint`.
+size_t FindColumn(const std::vector<std::string>& names, const std::vector<std::string>& folded,
+                  std::string_view name, size_t hint = 0) {
+  const size_t count = names.size();
+  for (size_t i = 0, at = hint; i < count; ++i, at = at + 1 == count ? 0 : at + 1) {
+    if (names[at] == name) return at;
   }
-  return folded_columns.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (MatchesFolded(name, folded[i])) return i;
+  }
+  return count;
 }
 
 // Where value `column` of an encoded row starts; nullopt when the row is malformed.
@@ -101,7 +108,8 @@ const DataSource::Index& DataSource::IndexFor(const RecordSource& source) {
 DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& source,
                                          const std::string& database) {
   Index index{ColumnNames(cursor.Columns()), FirstRowIndex()};
-  const size_t column = FindColumn(index.columns.folded, *source.where_column);
+  const size_t column =
+      FindColumn(index.columns.names, index.columns.folded, *source.where_column);
   if (column == index.columns.names.size()) {
     throw FatalError("column " + *source.where_column + " not found in table " + source.table +
                      " of " + database);
@@ -130,8 +138,10 @@ size_t DataSource::ColumnIndex(std::string_view column) const {
     throw FatalError("no current row in table " + table_ + " of " + database_ + " (column " +
                      std::string(column) + ")");
   }
-  size_t index = FindColumn(columns_->folded, column);
-  if (index == columns_->folded.size()) {
+  size_t index = FindColumn(columns_->names, columns_->folded, column,
+                            next_column_ < columns_->names.size() ? next_column_ : 0);
+  next_column_ = index + 1;
+  if (index == columns_->names.size()) {
     throw FatalError("column " + std::string(column) + " not found in table " + table_ + " of " +
                      database_);
   }

@@ -73,6 +73,7 @@ class DataSource {
   const ColumnNames* columns_ = nullptr;       // the current record set's columns
   std::vector<Value> row_;
   bool has_row_ = false;
+  mutable size_t next_column_ = 0;  // where the next column lookup starts
   // Keyed by folded database path + table + column.
   std::map<std::string, Index> indexes_;
   LastIndex last_index_;

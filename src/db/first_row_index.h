@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -34,8 +33,23 @@ class FirstRowIndex {
     int64_t key;
     Location location;
   };
+  // Memory mapped for the index alone, asking the kernel for huge pages: lookups land anywhere in
+  // a hundred megabytes, and with 4 KiB pages nearly each one would also miss the TLB.
+  class Mapping {
+   public:
+    Mapping() = default;
+    explicit Mapping(size_t bytes);
+    ~Mapping();
+    Mapping(Mapping&& other) noexcept;
+    Mapping& operator=(Mapping&& other) noexcept;
+    char* data() const { return data_; }
+
+   private:
+    char* data_ = nullptr;
+    size_t size_ = 0;
+  };
   struct Block {
-    std::unique_ptr<char[]> bytes;
+    Mapping bytes;
     size_t used = 0;
     size_t capacity = 0;
   };
@@ -44,7 +58,9 @@ class FirstRowIndex {
   void Grow();
   Location Store(std::string_view row);
 
-  std::vector<Slot> slots_;
+  Mapping slot_memory_;
+  Slot* slots_ = nullptr;
+  size_t slot_count_ = 0;
   size_t size_ = 0;
   int shift_ = 64;
   std::vector<Block> blocks_;

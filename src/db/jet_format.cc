@@ -23,52 +23,60 @@ uint32_t U16(std::string_view bytes, size_t pos) {
 
 uint32_t U32(std::string_view bytes, size_t pos) { return U16(bytes, pos) | U16(bytes, pos + 2) << 16; }
 
-void AppendCodePoint(uint32_t c, std::string& out) {
+// Writes code point `c` as UTF-8 at `out`; returns the end.
+char* PutCodePoint(uint32_t c, char* out) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
+    *out++ = static_cast<char>(c);
   } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  return out;
 }
 
-// Turns UTF-16 code units into UTF-8, pairing surrogates.
-class Utf16Decoder {
+// Turns UTF-16 code units into UTF-8, pairing surrogates, into a buffer with room for three bytes
+// per unit (a pair of units takes four).
+class Utf16Writer {
  public:
-  explicit Utf16Decoder(std::string& out) : out_(out) {}
-  ~Utf16Decoder() { Flush(); }
-  Utf16Decoder(const Utf16Decoder&) = delete;
-  Utf16Decoder& operator=(const Utf16Decoder&) = delete;
+  explicit Utf16Writer(char* out) : out_(out) {}
 
   void Unit(uint32_t unit) {
-    if (unit >= 0xDC00 && unit <= 0xDFFF && high_) {
-      AppendCodePoint(0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00), out_);
+    if (unit < 0x80 && !high_) {
+      *out_++ = static_cast<char>(unit);
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF && high_) {
+      out_ = PutCodePoint(0x10000 + ((high_ - 0xD800) << 10) + (unit - 0xDC00), out_);
       high_ = 0;
-      return;
-    }
-    Flush();
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      high_ = unit;
     } else {
-      AppendCodePoint(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit, out_);
+      Flush();
+      if (unit >= 0xD800 && unit <= 0xDBFF) {
+        high_ = unit;
+      } else {
+        out_ = PutCodePoint(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit, out_);
+      }
     }
+  }
+
+  // Ends the text (a lone high surrogate reads as U+FFFD); returns the end.
+  char* Finish() {
+    Flush();
+    return out_;
   }
 
  private:
   void Flush() {
-    if (high_) AppendCodePoint(0xFFFD, out_);
+    if (high_) out_ = PutCodePoint(0xFFFD, out_);
     high_ = 0;
   }
-  std::string& out_;
+  char* out_;
   uint32_t high_ = 0;
 };
 
@@ -110,29 +118,31 @@ std::string ReadChain(uint32_t length, uint32_t page_row, const PageReader& read
 }  // namespace
 
 void AppendTextAsUtf8(std::string_view stored, std::string& out) {
-  Utf16Decoder decoder(out);
-  if (stored.size() >= 2 && static_cast<uint8_t>(stored[0]) == 0xFF &&
-      static_cast<uint8_t>(stored[1]) == 0xFE) {
+  const size_t old_size = out.size();
+  out.resize(old_size + 3 * stored.size());
+  Utf16Writer writer(out.data() + old_size);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(stored.data());
+  const size_t size = stored.size();
+  if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
     bool compressed = true;
     size_t i = 2;
-    while (i < stored.size()) {
-      auto byte = static_cast<uint8_t>(stored[i]);
-      if (byte == 0) {
+    while (i < size) {
+      if (bytes[i] == 0) {
         compressed = !compressed;
         ++i;
       } else if (compressed) {
-        decoder.Unit(byte);
-        ++i;
-      } else if (i + 1 < stored.size()) {
-        decoder.Unit(U16(stored, i));
+        writer.Unit(bytes[i++]);
+      } else if (i + 1 < size) {
+        writer.Unit(bytes[i] | uint32_t{bytes[i + 1]} << 8);
         i += 2;
       } else {
         break;
       }
     }
-    return;
+  } else {
+    for (size_t i = 0; i + 1 < size; i += 2) writer.Unit(bytes[i] | uint32_t{bytes[i + 1]} << 8);
   }
-  for (size_t i = 0; i + 1 < stored.size(); i += 2) decoder.Unit(U16(stored, i));
+  out.resize(static_cast<size_t>(writer.Finish() - out.data()));
 }
 
 std::optional<std::string_view> PageRow(std::string_view page, uint32_t row) {

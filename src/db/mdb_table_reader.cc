@@ -26,7 +26,11 @@ constexpr uint32_t kCatalogPage = 2;
 constexpr int kLocalTable = 1;
 constexpr int kLinkedOdbcTable = 4;
 constexpr int kLinkedAccessTable = 6;
-constexpr uint16_t kOffsetMask = 0x1fff;
+// A data page: the row count at 12, then each row's offset, whose top bits are flags.
+constexpr int kRowCountOffset = 12;
+constexpr int kOffsetMask = 0x1fff;
+constexpr int kDeletedRow = 0x4000;
+constexpr int kMovedRow = 0x8000;
 
 struct HandleCloser {
   void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
@@ -113,23 +117,40 @@ class TableWalker {
   const std::vector<std::string>& column_names() const { return names_; }
   uint32_t rows_stored() const { return table_->num_rows; }
 
-  // Encodes the next row into `row`; false after the last one.
+  // Encodes the next row into `row`; false after the last one. Pages come from libmdb's walk of
+  // the table's page map; the rows of each page are taken here, so that each is split into its
+  // fields once, and a row that cannot be split is damage rather than a row silently skipped.
   bool Next(std::string& row) {
-    if (!mdb_fetch_row(table_.get())) return false;
-    if (++rows_read_ > table_->num_rows) TooManyRows();
-    int start = 0;
-    size_t size = 0;
-    if (mdb_find_row(mdb_, static_cast<int>(table_->cur_row) - 1, &start, &size) != 0) {
-      throw Damage("its place in the page is damaged");
+    for (;;) {
+      if (next_row_ >= rows_on_page_) {
+        if (!mdb_read_next_dpg(table_.get())) return false;
+        rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
+        next_row_ = 0;
+        continue;
+      }
+      const unsigned number = next_row_++;
+      // Deleted rows, and rows moved to another page (only a pointer stays here), are skipped.
+      if (mdb_get_int16(mdb_->pg_buf, kRowCountOffset + 2 + 2 * static_cast<int>(number)) &
+          (kDeletedRow | kMovedRow)) {
+        continue;
+      }
+      int start = 0;
+      size_t size = 0;
+      if (mdb_find_row(mdb_, static_cast<int>(number), &start, &size) != 0) {
+        throw Damage("row " + std::to_string(number) + " of page " +
+                     std::to_string(table_->cur_phys_pg) + " lies outside the page");
+      }
+      if (size == 0) continue;  // as libmdb does; the row count tells whether a row was lost
+      if (++rows_read_ > table_->num_rows) TooManyRows();
+      row_start_ = start & kOffsetMask;
+      row_end_ = row_start_ + static_cast<int>(size);
+      if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
+        throw RowDamage("it cannot be split into its fields");
+      }
+      row.clear();
+      for (unsigned i = 0; i < table_->num_cols; ++i) AppendField(i, row);
+      return true;
     }
-    row_start_ = start & kOffsetMask;
-    row_end_ = row_start_ + static_cast<int>(size);
-    if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
-      throw Damage("it cannot be split into its fields");
-    }
-    row.clear();
-    for (unsigned i = 0; i < table_->num_cols; ++i) AppendField(i, row);
-    return true;
   }
 
   // Throws FatalError unless exactly the rows the table stores were read.
@@ -146,8 +167,13 @@ class TableWalker {
   }
 
   FatalError Damage(const std::string& what) const {
-    return FatalError("row " + std::to_string(rows_read_) + " of table " + name_ + " (page " +
-                      std::to_string(table_->cur_phys_pg) + ") is damaged: " + what);
+    return FatalError("table " + name_ + " is damaged: " + what);
+  }
+
+  // The current row's damage.
+  FatalError RowDamage(const std::string& what) const {
+    return Damage("row " + std::to_string(rows_read_) + " (page " +
+                  std::to_string(table_->cur_phys_pg) + "): " + what);
   }
 
   [[noreturn]] void TooManyRows() const {
@@ -159,12 +185,12 @@ class TableWalker {
   std::string_view FieldBytes(const MdbField& field, const MdbColumn& column) const {
     if (field.siz < 0 || field.start < row_start_ || field.start > row_end_ ||
         field.siz > row_end_ - field.start) {
-      throw Damage("column " + std::string(column.name) + " lies outside the row");
+      throw RowDamage("column " + std::string(column.name) + " lies outside the row");
     }
     std::string_view bytes(reinterpret_cast<const char*>(mdb_->pg_buf) + field.start,
                            static_cast<size_t>(field.siz));
     if (bytes.size() < StoredSize(column.col_type)) {
-      throw Damage("column " + std::string(column.name) + " is shorter than its type");
+      throw RowDamage("column " + std::string(column.name) + " is shorter than its type");
     }
     return bytes;
   }
@@ -221,7 +247,7 @@ class TableWalker {
       try {
         stored = jet::ReadLongValue(field, [this](uint32_t page) { return ReadPage(page); });
       } catch (const FatalError& e) {
-        throw Damage("column " + std::string(column.name) + ": " + e.what());
+        throw RowDamage("column " + std::string(column.name) + ": " + e.what());
       }
       jet::AppendTextAsUtf8(stored, text_);
     }
@@ -235,6 +261,8 @@ class TableWalker {
   std::vector<std::string> names_;
   std::vector<bool> wanted_;
   std::vector<MdbField> fields_;
+  unsigned rows_on_page_ = 0;
+  unsigned next_row_ = 0;
   int row_start_ = 0;
   int row_end_ = 0;
   uint64_t rows_read_ = 0;

@@ -411,7 +411,7 @@ TEST_F(DamagedFileTest, VariableColumnOffsetOutsideThePage) {
   size_t columns = static_cast<uint8_t>(file[start]);
   size_t end = (page + 1) * kPage - 1;
   PutU16(file, end - (columns + 7) / 8 - 3, 0x0fff);
-  ExpectDamaged(file, "row 1 of table articoli");
+  ExpectDamaged(file, "table articoli is damaged: row 1 (page");
 }
 
 TEST_F(DamagedFileTest, TruncatedByAFewPages) {

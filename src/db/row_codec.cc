@@ -108,7 +108,7 @@ void AppendVarint(std::string& out, uint64_t value) {
   out.push_back(static_cast<char>(value));
 }
 
-std::optional<uint64_t> ReadVarint(std::string_view bytes, size_t& pos) {
+std::optional<uint64_t> ReadLongVarint(std::string_view bytes, size_t& pos) {
   uint64_t value = 0;
   for (int shift = 0; shift < 64; shift += 7) {
     if (pos >= bytes.size()) return std::nullopt;

@@ -46,7 +46,14 @@ void AppendRow(std::string& out, const std::vector<Value>& row);
 // Appends `value` as LEB128 (seven bits a byte, low bits first).
 void AppendVarint(std::string& out, uint64_t value);
 // Reads a LEB128 number at `pos`, advancing it; nullopt when cut short or longer than 64 bits.
-std::optional<uint64_t> ReadVarint(std::string_view bytes, size_t& pos);
+std::optional<uint64_t> ReadLongVarint(std::string_view bytes, size_t& pos);
+inline std::optional<uint64_t> ReadVarint(std::string_view bytes, size_t& pos) {
+  // Lengths of text are nearly always below 128: one byte.
+  if (pos < bytes.size() && static_cast<uint8_t>(bytes[pos]) < 0x80) {
+    return static_cast<uint8_t>(bytes[pos++]);
+  }
+  return ReadLongVarint(bytes, pos);
+}
 
 // The size of the value encoded at `pos`, checked against the end of `bytes`; nullopt when the tag
 // is unknown or the value is cut short.
