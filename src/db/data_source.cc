@@ -125,6 +125,7 @@ DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& 
       index.first_rows.Insert(*number, encoded);
     }
   }
+  index.first_rows.Finish();
   return index;
 }
 

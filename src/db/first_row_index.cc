@@ -56,14 +56,30 @@ FirstRowIndex::Mapping& FirstRowIndex::Mapping::operator=(Mapping&& other) noexc
   return *this;
 }
 
-bool FirstRowIndex::Insert(int64_t key, std::string_view row) {
+void FirstRowIndex::Insert(int64_t key, std::string_view row) {
+  if (pending_count_ == kPending) {
+    Place(pending_[pending_start_]);
+    pending_start_ = (pending_start_ + 1) % kPending;
+    --pending_count_;
+  }
   // Grow at three quarters full, so that probe runs stay short.
-  if ((size_ + 1) * 4 > slot_count_ * 3) Grow();
-  size_t slot = SlotFor(key);
-  if (slots_[slot].location != kEmpty) return false;
-  slots_[slot] = Slot{key, Store(row)};
+  if ((size_ + pending_count_ + 1) * 4 > slot_count_ * 3) Grow();
+  __builtin_prefetch(&slots_[HomeSlot(key)], 1);
+  pending_[(pending_start_ + pending_count_++) % kPending] = Slot{key, Store(row)};
+}
+
+void FirstRowIndex::Finish() {
+  for (; pending_count_ > 0; --pending_count_) {
+    Place(pending_[pending_start_]);
+    pending_start_ = (pending_start_ + 1) % kPending;
+  }
+}
+
+void FirstRowIndex::Place(const Slot& slot) {
+  size_t at = SlotFor(slot.key);
+  if (slots_[at].location != kEmpty) return;  // a row stored earlier has this key
+  slots_[at] = slot;
   ++size_;
-  return true;
 }
 
 std::optional<std::string_view> FirstRowIndex::Find(int64_t key) const {
@@ -82,10 +98,15 @@ std::optional<std::string_view> FirstRowIndex::Find(int64_t key) const {
   return bytes.substr(pos, length);
 }
 
-// The slot holding `key`, or the empty slot where it belongs (Fibonacci hashing, linear probing).
+// Where the search for `key` starts (Fibonacci hashing).
+size_t FirstRowIndex::HomeSlot(int64_t key) const {
+  return (static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> shift_;
+}
+
+// The slot holding `key`, or the empty slot where it belongs (linear probing).
 size_t FirstRowIndex::SlotFor(int64_t key) const {
   size_t mask = slot_count_ - 1;
-  size_t slot = (static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> shift_;
+  size_t slot = HomeSlot(key);
   while (slots_[slot].location != kEmpty && slots_[slot].key != key) slot = (slot + 1) & mask;
   return slot;
 }

@@ -19,10 +19,16 @@ class FirstRowIndex {
   FirstRowIndex(FirstRowIndex&&) = default;
   FirstRowIndex& operator=(FirstRowIndex&&) = default;
 
-  // Keeps a copy of `row` for `key` unless an earlier row has that key; true when it was kept.
-  bool Insert(int64_t key, std::string_view row);
+  // Offers the next row in stored order: a copy of `row` is kept for `key` unless an earlier row
+  // has that key. Rows offered are stored at once and their keys placed a few rows later, so that
+  // the place of each key is fetched from memory while other rows are handled; the row of a key
+  // seen before is left unused (it cannot make the index larger than the table).
+  void Insert(int64_t key, std::string_view row);
+  // Places the keys still pending; call once after the last Insert, before any Find.
+  void Finish();
   // The row kept for `key`; the view lives as long as the index.
   std::optional<std::string_view> Find(int64_t key) const;
+  // Keys with a row.
   size_t size() const { return size_; }
 
  private:
@@ -54,7 +60,10 @@ class FirstRowIndex {
     size_t capacity = 0;
   };
 
+  static constexpr size_t kPending = 8;
   size_t SlotFor(int64_t key) const;
+  size_t HomeSlot(int64_t key) const;
+  void Place(const Slot& slot);
   void Grow();
   Location Store(std::string_view row);
 
@@ -64,6 +73,10 @@ class FirstRowIndex {
   size_t size_ = 0;
   int shift_ = 64;
   std::vector<Block> blocks_;
+  // Rows stored but not yet placed, oldest first (a ring of kPending).
+  Slot pending_[kPending] = {};
+  size_t pending_start_ = 0;
+  size_t pending_count_ = 0;
 };
 
 }  // namespace catpub::db

@@ -308,8 +308,11 @@ std::optional<CatalogEntry> FindTable(MdbHandle* mdb, std::string_view table) {
 
 }  // namespace
 
-TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink) {
-  std::unique_ptr<MdbHandle, HandleCloser> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
+namespace {
+
+using Handle = std::unique_ptr<MdbHandle, HandleCloser>;
+
+TableRead ReadFrom(const Handle& mdb, std::string_view table, TableSink& sink) {
   if (!mdb) throw FatalError("libmdb cannot open the file");
   if (mdb->f->jet_version != MDB_VER_JET4) {
     throw FatalError("the file is not an Access 2000 (Jet 4) database");
@@ -326,6 +329,18 @@ TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSin
   while (walker.Next(row)) sink.Row(row);
   walker.CheckComplete();
   return TableRead::kRead;
+}
+
+}  // namespace
+
+TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink) {
+  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), table, sink);
+}
+
+TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink) {
+  // Opened read-only: libmdb never writes through the pointer.
+  void* bytes = const_cast<char*>(file.data());
+  return ReadFrom(Handle(mdb_open_buffer(bytes, file.size(), MDB_NOFLAGS)), table, sink);
 }
 
 }  // namespace catpub::db

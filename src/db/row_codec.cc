@@ -1,5 +1,6 @@
 #include "db/row_codec.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <type_traits>
@@ -32,7 +33,7 @@ T Load(std::string_view bytes, size_t pos) {
 }
 
 // Payload size of a fixed-size tag; nullopt for text and unknown tags.
-std::optional<size_t> FixedPayload(uint8_t tag) {
+constexpr std::optional<size_t> FixedPayload(uint8_t tag) {
   switch (static_cast<ValueTag>(tag)) {
     case ValueTag::kNull:
       return 0;
@@ -136,13 +137,35 @@ std::optional<size_t> EncodedValueSize(std::string_view bytes, size_t pos) {
 }
 
 std::optional<size_t> EncodedRowSize(std::string_view bytes, size_t pos, size_t columns) {
-  size_t end = pos;
+  // Checked for every row that arrives, so kept to one table look-up per fixed-size value.
+  static constexpr uint8_t kText = 0xFE, kBad = 0xFF;
+  static constexpr auto kPayload = [] {
+    std::array<uint8_t, 256> sizes{};
+    sizes.fill(kBad);
+    for (unsigned tag = 0; tag < 256; ++tag) {
+      if (std::optional<size_t> payload = FixedPayload(static_cast<uint8_t>(tag))) {
+        sizes[tag] = static_cast<uint8_t>(*payload);
+      }
+    }
+    sizes[static_cast<uint8_t>(ValueTag::kText)] = kText;
+    return sizes;
+  }();
+  const size_t start = pos;
   for (size_t i = 0; i < columns; ++i) {
-    std::optional<size_t> size = EncodedValueSize(bytes, end);
-    if (!size) return std::nullopt;
-    end += *size;
+    if (pos >= bytes.size()) return std::nullopt;
+    uint8_t payload = kPayload[static_cast<uint8_t>(bytes[pos])];
+    if (payload == kBad) return std::nullopt;
+    ++pos;
+    if (payload == kText) {
+      std::optional<uint64_t> length = ReadVarint(bytes, pos);
+      if (!length || *length > bytes.size() - pos) return std::nullopt;
+      pos += *length;
+    } else {
+      if (payload > bytes.size() - pos) return std::nullopt;
+      pos += payload;
+    }
   }
-  return end - pos;
+  return pos - start;
 }
 
 void DecodeValue(std::string_view bytes, size_t& pos, Value& value) {
