@@ -46,6 +46,11 @@ TEST(NamesTest, FoldAsciiAndAccentedCapitals) {
   EXPECT_TRUE(SameName("CodArt", "codart"));
   EXPECT_FALSE(SameName("societa", "società"));
   EXPECT_EQ(FoldName("×"), "×");  // U+00D7 has no lower case
+  for (const char* name : {"società", "SOCIETÀ", "Società", "CODART", "codart", "×", "ÿ", ""}) {
+    EXPECT_TRUE(MatchesFolded(name, FoldName("società")) == SameName(name, "società")) << name;
+    EXPECT_TRUE(MatchesFolded(name, FoldName(name))) << name;
+  }
+  EXPECT_FALSE(MatchesFolded("codar", FoldName("codart")));
 }
 
 class DataSourceTest : public ::testing::Test {
@@ -117,6 +122,20 @@ TEST_F(DataSourceTest, NullTestAndMissingColumns) {
   EXPECT_TRUE(source.IsNull("codart"));
   EXPECT_FALSE(source.IsNull("desart"));
   EXPECT_THROW(source.Field("ricart"), FatalError);
+}
+
+TEST_F(DataSourceTest, ColumnsReadInAnyOrderAndCase) {
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from listi01 where codart = 9");
+  source.Refresh();
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(std::get<std::string>(source.Field("desart")), "currency nine");
+    EXPECT_EQ(std::get<Currency>(source.Field("CodArt")), Currency{90000});
+    EXPECT_EQ(std::get<std::string>(source.Field("DESART")), "currency nine");
+    EXPECT_FALSE(source.IsNull("codart"));
+  }
+  EXPECT_THROW(source.Field("desar"), FatalError);
 }
 
 TEST_F(DataSourceTest, MissingTableOrWhereColumnIsFatal) {

@@ -1,0 +1,56 @@
+#include "db/first_row_index.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+namespace catpub::db {
+namespace {
+
+TEST(FirstRowIndexTest, FirstRowOfEachKeyWins) {
+  FirstRowIndex index;
+  index.Insert(7, "first");
+  index.Insert(-3, "negative");
+  index.Insert(7, "second");
+  index.Finish();
+  EXPECT_EQ(index.size(), 2u);
+  EXPECT_EQ(index.Find(7), "first");
+  EXPECT_EQ(index.Find(-3), "negative");
+  EXPECT_FALSE(index.Find(8));
+}
+
+TEST(FirstRowIndexTest, EmptyIndexFindsNothing) {
+  FirstRowIndex index;
+  index.Finish();
+  EXPECT_FALSE(index.Find(0));
+}
+
+// Keys that share their low bits, extremes, and duplicates several rows apart, in numbers that
+// make the table grow many times; rows of every size, some larger than a block.
+TEST(FirstRowIndexTest, ManyAwkwardKeysAndRowSizes) {
+  std::vector<int64_t> keys;
+  for (int64_t i = 0; i < 60000; ++i) keys.push_back(i << 20);
+  for (int64_t i = 0; i < 60000; ++i) keys.push_back(-i * 1000003);
+  keys.push_back(std::numeric_limits<int64_t>::min());
+  keys.push_back(std::numeric_limits<int64_t>::max());
+  auto row_of = [](size_t i) {
+    size_t size = i % 1000 == 0 ? 5'000'000 : i % 300;
+    return std::to_string(i) + std::string(size, 'r');
+  };
+  FirstRowIndex index;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    index.Insert(keys[i], row_of(i));
+    if (i % 5 == 0) index.Insert(keys[i], "duplicate");
+  }
+  index.Finish();
+  size_t distinct = keys.size() - 1;  // 0 << 20 and -0 * 1000003 are one key
+  EXPECT_EQ(index.size(), distinct);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (i == 60000) continue;  // the second 0
+    ASSERT_EQ(index.Find(keys[i]), row_of(i)) << i;
+  }
+}
+
+}  // namespace
+}  // namespace catpub::db

@@ -1,0 +1,143 @@
+// Both ends of the pipe between the reader process and its parent: what FrameWriter sends, RowStream
+// gets back, and nothing RowStream is sent makes it read out of bounds or allocate without limit.
+#include "db/row_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "db/frame_writer.h"
+#include "db/row_codec.h"
+
+namespace catpub::db::reader {
+namespace {
+
+using Outcome = RowStream::Outcome;
+
+class StringSource : public ByteSource {
+ public:
+  explicit StringSource(std::string bytes) : bytes_(std::move(bytes)) {}
+  bool ReadFull(char* buffer, size_t size) override {
+    if (bytes_.size() - pos_ < size) return false;
+    std::memcpy(buffer, bytes_.data() + pos_, size);
+    pos_ += size;
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+  size_t pos_ = 0;
+};
+
+// 100 letters, a to z by `i`.
+std::string Letters(int i) { return std::string(100, static_cast<char>('a' + i % 26)); }
+
+std::string Row(int32_t code, const std::string& text) {
+  std::string row;
+  AppendLong(row, code);
+  AppendText(row, text);
+  return row;
+}
+
+// What the reader sends for `rows` rows of (code, text), ending as `end` says.
+std::string Sent(int rows, const std::function<void(FrameWriter&)>& end) {
+  std::string bytes;
+  FrameWriter writer([&bytes](std::string_view frame) { bytes.append(frame); });
+  writer.Begin(static_cast<uint32_t>(rows), {"codart", "desart"});
+  for (int i = 0; i < rows; ++i) writer.Row(Row(i, Letters(i)));
+  end(writer);
+  return bytes;
+}
+
+std::string Complete(int rows) {
+  return Sent(rows, [](FrameWriter& writer) { writer.End(); });
+}
+
+// Reads the whole stream: the outcome that ended it and the rows before.
+Outcome Drain(const std::string& bytes, std::vector<std::string>* rows = nullptr) {
+  StringSource source(bytes);
+  RowStream stream(source);
+  Outcome outcome = stream.Start();
+  if (outcome != Outcome::kRow) return outcome;
+  std::string_view row;
+  while ((outcome = stream.NextRow(row)) == Outcome::kRow) {
+    if (rows) rows->emplace_back(row);
+  }
+  return outcome;
+}
+
+TEST(RowStreamTest, RowsComeBackInOrderAcrossManyFrames) {
+  // 20,000 rows of about 110 bytes: two megabytes, so several row frames.
+  std::vector<std::string> rows;
+  EXPECT_EQ(Drain(Complete(20000), &rows), Outcome::kEnd);
+  ASSERT_EQ(rows.size(), 20000u);
+  EXPECT_EQ(rows[0], Row(0, Letters(0)));
+  EXPECT_EQ(rows[19999], Row(19999, Letters(19999)));
+}
+
+TEST(RowStreamTest, HeaderGivesColumnsAndStoredCount) {
+  StringSource source(Complete(3));
+  RowStream stream(source);
+  ASSERT_EQ(stream.Start(), Outcome::kRow);
+  EXPECT_EQ(stream.header().columns, (std::vector<std::string>{"codart", "desart"}));
+  EXPECT_EQ(stream.header().rows_stored, 3u);
+}
+
+TEST(RowStreamTest, FailuresArriveWithTheirMessage) {
+  std::string not_found;
+  FrameWriter writer([&not_found](std::string_view frame) { not_found.append(frame); });
+  writer.Fail(FailureKind::kTableNotFound, "");
+  EXPECT_EQ(Drain(not_found), Outcome::kNotFound);
+
+  StringSource source(Sent(5, [](FrameWriter& w) { w.Fail(FailureKind::kDamaged, "page 7"); }));
+  RowStream stream(source);
+  ASSERT_EQ(stream.Start(), Outcome::kRow);
+  std::string_view row;
+  int rows = 0;
+  Outcome outcome;
+  while ((outcome = stream.NextRow(row)) == Outcome::kRow) ++rows;
+  EXPECT_EQ(rows, 5);
+  EXPECT_EQ(outcome, Outcome::kDamaged);
+  EXPECT_EQ(stream.problem(), "page 7");
+  EXPECT_EQ(stream.NextRow(row), Outcome::kDamaged);  // and stays so
+}
+
+TEST(RowStreamTest, StreamCutAnywhereIsBrokenOrMalformedNeverARow) {
+  const std::string bytes = Complete(3);
+  for (size_t size = 0; size < bytes.size(); ++size) {
+    std::vector<std::string> rows;
+    Outcome outcome = Drain(bytes.substr(0, size), &rows);
+    EXPECT_TRUE(outcome == Outcome::kBroken || outcome == Outcome::kMalformed) << size;
+    EXPECT_LE(rows.size(), 3u);
+  }
+}
+
+TEST(RowStreamTest, RowCountsMustAgree) {
+  // The header promises 4 rows, 3 come, and the end frame counts 3.
+  std::string bytes = Sent(3, [](FrameWriter& w) { w.End(); });
+  bytes[kFrameHeaderSize] = 4;
+  EXPECT_EQ(Drain(bytes), Outcome::kMalformed);
+}
+
+TEST(RowStreamTest, OversizedFramesAreRefusedBeforeAllocating) {
+  std::string bytes("R\xff\xff\xff\xff", kFrameHeaderSize);
+  EXPECT_EQ(Drain(bytes), Outcome::kMalformed);
+}
+
+TEST(RowStreamTest, FlippedBytesNeverCrash) {
+  const std::string bytes = Complete(50);
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::string damaged = bytes;
+    for (int flips = 0; flips < 3; ++flips) {
+      damaged[random() % damaged.size()] ^= static_cast<char>(1 << (random() % 8));
+    }
+    std::vector<std::string> rows;
+    Drain(damaged, &rows);
+    for (const std::string& row : rows) EXPECT_TRUE(EncodedRowSize(row, 0, 2));
+  }
+}
+
+}  // namespace
+}  // namespace catpub::db::reader
