@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
-#include <system_error>
 
 #include "mdbwriter/jet4_pages.h"
 #include "mdbwriter/jet4_text.h"
@@ -133,8 +132,9 @@ void WriteRows(TableWriter& writer, const Table& table) {
     for (const auto& row : table.rows) writer.AddRow(row);
     return;
   }
+  auto generate = table.generate;  // a copy: the table can be written again
   std::vector<db::Value> row;
-  while (table.generate(row)) writer.AddRow(row);
+  while (generate(row)) writer.AddRow(row);
 }
 
 void WriteAll(PageFile& file, const std::vector<Table>& tables) {
@@ -207,16 +207,9 @@ const char* ColumnTypeName(ColumnType type) {
 
 void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables) {
   CheckTables(tables);
-  PageFile pages(file);
-  try {
-    WriteAll(pages, tables);
-    pages.Close();
-  } catch (...) {
-    // Never leave a half-written database behind; the error itself goes on to the caller.
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
-    throw;
-  }
+  PageFile pages(file);  // a half-written file is removed when this goes out of scope
+  WriteAll(pages, tables);
+  pages.Commit();
 }
 
 }  // namespace catpub::mdbwriter

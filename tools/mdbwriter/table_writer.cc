@@ -94,9 +94,14 @@ const char* AlternativeName(const db::Value& value) {
   return kNames[value.index()];
 }
 
+// "a Long", "an Integer".
+std::string WithArticle(const char* name) {
+  return (std::strchr("AEIOU", name[0]) != nullptr ? "an " : "a ") + std::string(name);
+}
+
 [[noreturn]] void ThrowMismatch(const db::Value& value, StoredType type) {
-  throw std::runtime_error(std::string("a ") + AlternativeName(value) + " value does not fit a " +
-                           TypeName(type) + " column");
+  throw std::runtime_error(WithArticle(AlternativeName(value)) + " value does not fit " +
+                           WithArticle(TypeName(type)) + " column");
 }
 
 // An integer alternative's value, or nothing for other alternatives.
@@ -117,8 +122,8 @@ void StoreInteger(const db::Value& value, StoredType type, uint8_t* at) {
   const auto integer = IntegerOf(value);
   if (!integer) ThrowMismatch(value, type);
   if (*integer < std::numeric_limits<Int>::min() || *integer > std::numeric_limits<Int>::max()) {
-    throw std::runtime_error(std::to_string(*integer) + " is out of range for a " + TypeName(type) +
-                             " column");
+    throw std::runtime_error(std::to_string(*integer) + " is out of range for " +
+                             WithArticle(TypeName(type)) + " column");
   }
   Store(static_cast<Int>(*integer), at);
 }
