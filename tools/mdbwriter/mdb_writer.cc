@@ -27,14 +27,22 @@ constexpr int16_t kObjectContainer = 3;
 constexpr int32_t kSystemObjectFlags = std::numeric_limits<int32_t>::min();  // 0x80000000
 
 std::vector<ColumnSpec> CatalogColumns() {
-  return {{"Id", StoredType::kLong},          {"ParentId", StoredType::kLong},
-          {"Name", StoredType::kText, 255},   {"Type", StoredType::kInteger},
-          {"DateCreate", StoredType::kDateTime}, {"DateUpdate", StoredType::kDateTime},
-          {"Owner", StoredType::kBinary, 255}, {"Flags", StoredType::kLong},
-          {"Database", StoredType::kMemo},    {"Connect", StoredType::kMemo},
-          {"ForeignName", StoredType::kText, 255}, {"RmtInfoShort", StoredType::kBinary, 255},
-          {"RmtInfoLong", StoredType::kOle},  {"Lv", StoredType::kOle},
-          {"LvProp", StoredType::kOle},       {"LvModule", StoredType::kOle},
+  return {{"Id", StoredType::kLong},
+          {"ParentId", StoredType::kLong},
+          {"Name", StoredType::kText, 255},
+          {"Type", StoredType::kInteger},
+          {"DateCreate", StoredType::kDateTime},
+          {"DateUpdate", StoredType::kDateTime},
+          {"Owner", StoredType::kBinary, 255},
+          {"Flags", StoredType::kLong},
+          {"Database", StoredType::kMemo},
+          {"Connect", StoredType::kMemo},
+          {"ForeignName", StoredType::kText, 255},
+          {"RmtInfoShort", StoredType::kBinary, 255},
+          {"RmtInfoLong", StoredType::kOle},
+          {"Lv", StoredType::kOle},
+          {"LvProp", StoredType::kOle},
+          {"LvModule", StoredType::kOle},
           {"LvExtra", StoredType::kOle}};
 }
 
@@ -78,15 +86,15 @@ void CheckTable(const Table& table) {
   const std::string what = "table \"" + table.name + "\"";
   CheckName(table.name, what);
   if (table.columns.empty() || table.columns.size() > kMaxColumns) {
-    throw std::runtime_error(what + " must have 1 to " + std::to_string(kMaxColumns) +
-                             " columns");
+    throw std::runtime_error(what + " must have 1 to " + std::to_string(kMaxColumns) + " columns");
   }
   std::vector<std::string> seen;
   for (const Column& column : table.columns) {
     const std::string where = what + ", column \"" + column.name + "\"";
     CheckName(column.name, where);
     const auto type = static_cast<int>(column.type);
-    if (type < static_cast<int>(ColumnType::kBoolean) || type > static_cast<int>(ColumnType::kMemo)) {
+    if (type < static_cast<int>(ColumnType::kBoolean) ||
+        type > static_cast<int>(ColumnType::kMemo)) {
       throw std::runtime_error(where + " has an unknown type");
     }
     if (column.type == ColumnType::kText && (column.text_length < 1 || column.text_length > 255)) {
@@ -165,8 +173,8 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
   catalog.AddRow(CatalogRow(kCatalogPage, kTablesContainerId, "MSysObjects", kObjectTable,
                             kSystemObjectFlags));
   for (size_t i = 0; i < tables.size(); ++i) {
-    catalog.AddRow(CatalogRow(static_cast<int32_t>(pages[i].definition.front()),
-                              kTablesContainerId, tables[i].name, kObjectTable, 0));
+    catalog.AddRow(CatalogRow(static_cast<int32_t>(pages[i].definition.front()), kTablesContainerId,
+                              tables[i].name, kObjectTable, 0));
   }
   catalog.Finish();
 

@@ -72,23 +72,36 @@ uint16_t DefinedSize(const ColumnSpec& column) {
 
 const char* TypeName(StoredType type) {
   switch (type) {
+    case StoredType::kBoolean:
+      return "Yes/No";
+    case StoredType::kByte:
+      return "Byte";
+    case StoredType::kInteger:
+      return "Integer";
+    case StoredType::kLong:
+      return "Long";
+    case StoredType::kCurrency:
+      return "Currency";
+    case StoredType::kSingle:
+      return "Single";
+    case StoredType::kDouble:
+      return "Double";
+    case StoredType::kDateTime:
+      return "Date/Time";
     case StoredType::kBinary:
       return "Binary";
+    case StoredType::kText:
+      return "Text";
     case StoredType::kOle:
       return "OLE Object";
-    default:
-      break;
+    case StoredType::kMemo:
+      return "Memo";
   }
-  static constexpr ColumnType kApiTypes[] = {
-      ColumnType::kBoolean, ColumnType::kByte,   ColumnType::kInteger,  ColumnType::kLong,
-      ColumnType::kCurrency, ColumnType::kSingle, ColumnType::kDouble, ColumnType::kDateTime};
-  const auto code = static_cast<size_t>(type);
-  if (code >= 1 && code <= 8) return ColumnTypeName(kApiTypes[code - 1]);
-  return type == StoredType::kText ? "Text" : "Memo";
+  return "?";
 }
 
 const char* AlternativeName(const db::Value& value) {
-  static constexpr const char* kNames[] = {"Null",   "Yes/No", "Byte",     "Integer",  "Long",
+  static constexpr const char* kNames[] = {"Null",   "Yes/No", "Byte",     "Integer",   "Long",
                                            "Single", "Double", "Currency", "Date/Time", "Text"};
   static_assert(std::size(kNames) == std::variant_size_v<db::Value>);
   return kNames[value.index()];
@@ -140,8 +153,7 @@ float SingleOf(const db::Value& value) {
   }
   const auto narrow = static_cast<float>(wide);
   if (static_cast<double>(narrow) != wide && !std::isnan(wide)) {
-    throw std::runtime_error("Double value " + std::to_string(wide) +
-                             " has no exact Single form");
+    throw std::runtime_error("Double value " + std::to_string(wide) + " has no exact Single form");
   }
   return narrow;
 }
@@ -218,10 +230,9 @@ void AppendU16(std::string& out, size_t value) {
 
 ColumnSpec SpecOf(const Column& column) {
   static constexpr StoredType kTypes[] = {
-      StoredType::kBoolean, StoredType::kByte,   StoredType::kInteger,
-      StoredType::kLong,    StoredType::kCurrency, StoredType::kSingle,
-      StoredType::kDouble,  StoredType::kDateTime, StoredType::kText,
-      StoredType::kMemo};
+      StoredType::kBoolean,  StoredType::kByte,   StoredType::kInteger, StoredType::kLong,
+      StoredType::kCurrency, StoredType::kSingle, StoredType::kDouble,  StoredType::kDateTime,
+      StoredType::kText,     StoredType::kMemo};
   return {column.name, kTypes[static_cast<size_t>(column.type)], column.text_length};
 }
 
@@ -305,8 +316,8 @@ void TableWriter::EncodeValue(size_t column, const db::Value& value) {
     present = *flag;  // a Yes/No value is its null-mask bit
   } else if (layout.fixed) {
     if (present) {
-      StoreFixed(value, spec.type, reinterpret_cast<uint8_t*>(fixed_.data()) + 2 +
-                                       layout.fixed_offset);
+      StoreFixed(value, spec.type,
+                 reinterpret_cast<uint8_t*>(fixed_.data()) + 2 + layout.fixed_offset);
     }
   } else if (present) {
     variable_[layout.variable_index] = StoredText(value, spec);
