@@ -26,7 +26,7 @@ constexpr int16_t kObjectTable = 1;
 constexpr int16_t kObjectContainer = 3;
 constexpr int32_t kSystemObjectFlags = std::numeric_limits<int32_t>::min();  // 0x80000000
 
-std::vector<ColumnSpec> CatalogColumns() {
+std::vector<StoredColumn> CatalogColumns() {
   return {{"Id", StoredType::kLong},
           {"ParentId", StoredType::kLong},
           {"Name", StoredType::kText, 255},
@@ -121,13 +121,13 @@ void CheckTables(const std::vector<Table>& tables) {
   }
 }
 
-std::vector<ColumnSpec> SpecsOf(const Table& table) {
-  std::vector<ColumnSpec> specs;
-  for (const Column& column : table.columns) specs.push_back(SpecOf(column));
-  return specs;
+std::vector<StoredColumn> StoredColumnsOf(const Table& table) {
+  std::vector<StoredColumn> stored_columns;
+  for (const Column& column : table.columns) stored_columns.push_back(StoredColumnOf(column));
+  return stored_columns;
 }
 
-TablePages AllocateTable(PageFile& file, const std::vector<ColumnSpec>& columns) {
+TablePages AllocateTable(PageFile& file, const std::vector<StoredColumn>& columns) {
   TablePages pages;
   const size_t count = TableWriter::DefinitionPageCount(columns);
   for (size_t i = 0; i < count; ++i) pages.definition.push_back(file.Allocate());
@@ -148,7 +148,7 @@ void WriteRows(TableWriter& writer, const Table& table) {
 void WriteAll(PageFile& file, const std::vector<Table>& tables) {
   file.Allocate();  // page 0, the database definition
   const uint32_t catalog_maps = file.Allocate();
-  const std::vector<ColumnSpec> catalog_columns = CatalogColumns();
+  const std::vector<StoredColumn> catalog_columns = CatalogColumns();
   TablePages catalog_pages;
   for (size_t i = 0; i < TableWriter::DefinitionPageCount(catalog_columns); ++i) {
     catalog_pages.definition.push_back(file.Allocate());
@@ -158,11 +158,11 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
     throw std::logic_error("the catalog definition is not on page 2");
   }
 
-  std::vector<std::vector<ColumnSpec>> specs;
+  std::vector<std::vector<StoredColumn>> stored_columns;
   std::vector<TablePages> pages;
   for (const Table& table : tables) {
-    specs.push_back(SpecsOf(table));
-    pages.push_back(AllocateTable(file, specs.back()));
+    stored_columns.push_back(StoredColumnsOf(table));
+    pages.push_back(AllocateTable(file, stored_columns.back()));
   }
 
   file.Write(0, DatabaseDefinitionPage(kCreated));
@@ -179,7 +179,7 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
   catalog.Finish();
 
   for (size_t i = 0; i < tables.size(); ++i) {
-    TableWriter writer(file, tables[i].name, specs[i], false, pages[i]);
+    TableWriter writer(file, tables[i].name, stored_columns[i], false, pages[i]);
     WriteRows(writer, tables[i]);
     writer.Finish();
   }

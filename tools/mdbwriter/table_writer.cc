@@ -55,7 +55,7 @@ uint16_t FixedBytes(StoredType type) {
 }
 
 // The column length a definition records.
-uint16_t DefinedSize(const ColumnSpec& column) {
+uint16_t DefinedSize(const StoredColumn& column) {
   switch (column.type) {
     case StoredType::kBoolean:
       return 1;
@@ -194,7 +194,7 @@ void StoreFixed(const db::Value& value, StoredType type, uint8_t* at) {
   }
 }
 
-std::string StoredText(const db::Value& value, const ColumnSpec& column) {
+std::string StoredText(const db::Value& value, const StoredColumn& column) {
   const auto* text = std::get_if<std::string>(&value);
   if (text == nullptr || column.type == StoredType::kBinary || column.type == StoredType::kOle) {
     ThrowMismatch(value, column.type);
@@ -228,7 +228,7 @@ void AppendU16(std::string& out, size_t value) {
 
 }  // namespace
 
-ColumnSpec SpecOf(const Column& column) {
+StoredColumn StoredColumnOf(const Column& column) {
   static constexpr StoredType kTypes[] = {
       StoredType::kBoolean,  StoredType::kByte,   StoredType::kInteger, StoredType::kLong,
       StoredType::kCurrency, StoredType::kSingle, StoredType::kDouble,  StoredType::kDateTime,
@@ -268,7 +268,7 @@ std::string TableWriter::LongValues::Store(std::string_view value) {
 
 // ---- table ------------------------------------------------------------------------------------
 
-size_t TableWriter::DefinitionPageCount(const std::vector<ColumnSpec>& columns) {
+size_t TableWriter::DefinitionPageCount(const std::vector<StoredColumn>& columns) {
   size_t length = kDefinitionHeader + kColumnEntrySize * columns.size() + 2;
   for (const auto& column : columns) length += 2 + 2 * Utf8ToUcs2(column.name).size();
   if (length <= kPageSize) return 1;
@@ -276,7 +276,7 @@ size_t TableWriter::DefinitionPageCount(const std::vector<ColumnSpec>& columns) 
   return 1 + (length - kPageSize + more - 1) / more;
 }
 
-TableWriter::TableWriter(PageFile& file, std::string name, std::vector<ColumnSpec> columns,
+TableWriter::TableWriter(PageFile& file, std::string name, std::vector<StoredColumn> columns,
                          bool system, TablePages pages)
     : file_(file),
       name_(std::move(name)),
@@ -304,24 +304,24 @@ TableWriter::TableWriter(PageFile& file, std::string name, std::vector<ColumnSpe
 }
 
 void TableWriter::EncodeValue(size_t column, const db::Value& value) {
-  const ColumnSpec& spec = columns_[column];
+  const StoredColumn& stored = columns_[column];
   const Layout& layout = layout_[column];
   bool present = !db::IsNull(value);
-  if (spec.type == StoredType::kBoolean) {
+  if (stored.type == StoredType::kBoolean) {
     const auto* flag = std::get_if<bool>(&value);
     if (flag == nullptr) {
       if (!present) throw std::runtime_error("Null in a Yes/No column");
-      ThrowMismatch(value, spec.type);
+      ThrowMismatch(value, stored.type);
     }
     present = *flag;  // a Yes/No value is its null-mask bit
   } else if (layout.fixed) {
     if (present) {
-      StoreFixed(value, spec.type,
+      StoreFixed(value, stored.type,
                  reinterpret_cast<uint8_t*>(fixed_.data()) + 2 + layout.fixed_offset);
     }
   } else if (present) {
-    variable_[layout.variable_index] = StoredText(value, spec);
-    memo_[layout.variable_index] = spec.type == StoredType::kMemo;
+    variable_[layout.variable_index] = StoredText(value, stored);
+    memo_[layout.variable_index] = stored.type == StoredType::kMemo;
   }
   if (present) mask_[column / 8] = static_cast<char>(mask_[column / 8] | (1 << (column % 8)));
 }
