@@ -1,4 +1,5 @@
-// node dump.js FILE TABLE: prints the table as mdb-reader reads it, as JSON:
+// node dump.js FILE TABLE [COLUMN,...]: prints the table (all columns, or those named) as
+// mdb-reader reads it, as JSON:
 // {"rowCount": <stored row count>, "tables": [all user table names],
 //  "columns": [{"name", "type", "size"}], "rows": [[value, ...], ...]}
 // Values keep their exact form: null, true/false, strings for text, memo and currency, and every
@@ -7,9 +8,9 @@
 import { readFileSync } from "node:fs";
 import MDBReader from "mdb-reader";
 
-const [file, tableName] = process.argv.slice(2);
+const [file, tableName, only] = process.argv.slice(2);
 if (!file || !tableName) {
-  console.error("usage: node dump.js FILE TABLE");
+  console.error("usage: node dump.js FILE TABLE [COLUMN,...]");
   process.exit(2);
 }
 
@@ -22,8 +23,11 @@ function exact(value) {
 
 const reader = new MDBReader(readFileSync(file));
 const table = reader.getTable(tableName);
-const columns = table.getColumns();
-const rows = table.getData().map((row) => columns.map((column) => exact(row[column.name])));
+const wanted = only === undefined ? null : only.split(",");
+const columns = table.getColumns().filter((column) => !wanted || wanted.includes(column.name));
+const rows = table
+  .getData({ columns: columns.map((column) => column.name) })
+  .map((row) => columns.map((column) => exact(row[column.name])));
 process.stdout.write(
   JSON.stringify({
     rowCount: table.rowCount,

@@ -35,7 +35,8 @@ struct Table {
   std::vector<Column> columns;
   std::vector<std::vector<db::Value>> rows;  // used when `generate` is empty
   // Streams rows for big tables: fills `row` (one value per column) and returns true, or returns
-  // false at the end.
+  // false at the end. WriteDatabase calls a copy of it, so a generator that keeps its state by
+  // value can write the same table again.
   std::function<bool(std::vector<db::Value>& row)> generate;
 };
 
@@ -43,8 +44,9 @@ struct Table {
 // at most 64 characters) and text are stored as UCS-2, so every character of the Basic Multilingual
 // Plane is kept; a character outside it is refused. Throws std::runtime_error naming the problem
 // (table, row, column): a value whose type does not fit its column, Null in Yes/No, a text longer
-// than its column, a row too large for a page, duplicate names. On failure no file is left behind.
-// The output depends only on the tables: the same tables give the same bytes.
+// than its column, a row too large for a page, duplicate names. The file is written under another
+// name in the same folder and renamed into place when complete: on failure `file` is left as it
+// was. The output depends only on the tables: the same tables give the same bytes.
 void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables);
 
 // Access's name of a column type ("Yes/No", "Long", "Date/Time", ...), as used in descriptions.

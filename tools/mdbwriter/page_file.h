@@ -18,9 +18,10 @@ inline constexpr uint32_t kMaxPages = 0x80000000u / kPageSize;
 
 class PageFile {
  public:
-  // Creates (or empties) the file. Throws std::runtime_error naming the file when it cannot.
-  explicit PageFile(const std::filesystem::path& path);
-  ~PageFile();
+  // Creates a new file with a unique name beside `target` (in its folder). Throws
+  // std::runtime_error naming the file when it cannot.
+  explicit PageFile(const std::filesystem::path& target);
+  ~PageFile();  // discards the file unless committed
   PageFile(const PageFile&) = delete;
   PageFile& operator=(const PageFile&) = delete;
 
@@ -31,13 +32,18 @@ class PageFile {
   // Writes `page` at its place. Throws std::runtime_error on a write error.
   void Write(uint32_t number, const Page& page);
 
-  // Checks that every page handed out was written, then closes the file. Throws
-  // std::runtime_error otherwise.
-  void Close();
+  // Checks that every page handed out was written, closes the file and renames it to the target,
+  // replacing what was there. Throws std::runtime_error when it cannot.
+  void Commit();
+
+  // Closes and removes the file, unless committed.
+  void Discard();
 
  private:
+  std::filesystem::path target_;
   std::filesystem::path path_;
   int fd_ = -1;
+  bool committed_ = false;
   uint32_t page_count_ = 0;
   std::vector<bool> written_;
 };
