@@ -38,7 +38,9 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 double CpuSeconds(int who) {
   rusage usage{};
   getrusage(who, &usage);
-  auto seconds = [](timeval t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  auto seconds = [](timeval t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -52,33 +54,33 @@ double PeakMb(int who) {
 // Article codes 1..rows, stored in order, with texts of realistic lengths.
 void WritePriceList(const std::filesystem::path& file, int32_t rows) {
   int32_t next = 1;
-  mdbwriter::Table listi01{"listi01",
-                           {{"codart", ColumnType::kLong},
-                            {"desart", ColumnType::kText, 50},
-                            {"desrep", ColumnType::kText, 30},
-                            {"ivart", ColumnType::kText, 2},
-                            {"cosiva", ColumnType::kCurrency},
-                            {"przpub", ColumnType::kCurrency},
-                            {"przsal", ColumnType::kCurrency},
-                            {"ricart", ColumnType::kDouble},
-                            {"codafo", ColumnType::kText, 16}},
-                           {},
-                           [&](std::vector<db::Value>& row) {
-                             if (next > rows) return false;
-                             int32_t code = next++;
-                             row = {code,
-                                    "ARTICOLO " + std::to_string(code) + " VITE TESTA SVASATA " +
-                                        std::to_string(code % 97) + " MM ZINCATA",
-                                    "FERRAMENTA REPARTO " + std::to_string(code % 40),
-                                    std::string(code % 5 ? "22" : "10"),
-                                    db::Currency{int64_t{code} * 37 % 1000000},
-                                    db::Currency{int64_t{code} * 53 % 2000000},
-                                    db::Currency{int64_t{code} * 51 % 2000000},
-                                    code % 7 ? db::Value(1.0 + code % 100 / 100.0)
-                                             : db::Value(std::monostate{}),
-                                    "FO-" + std::to_string(code * 7)};
-                             return true;
-                           }};
+  mdbwriter::Table listi01{
+      "listi01",
+      {{"codart", ColumnType::kLong},
+       {"desart", ColumnType::kText, 50},
+       {"desrep", ColumnType::kText, 30},
+       {"ivart", ColumnType::kText, 2},
+       {"cosiva", ColumnType::kCurrency},
+       {"przpub", ColumnType::kCurrency},
+       {"przsal", ColumnType::kCurrency},
+       {"ricart", ColumnType::kDouble},
+       {"codafo", ColumnType::kText, 16}},
+      {},
+      [&](std::vector<db::Value>& row) {
+        if (next > rows) return false;
+        int32_t code = next++;
+        row = {code,
+               "ARTICOLO " + std::to_string(code) + " VITE TESTA SVASATA " +
+                   std::to_string(code % 97) + " MM ZINCATA",
+               "FERRAMENTA REPARTO " + std::to_string(code % 40),
+               std::string(code % 5 ? "22" : "10"),
+               db::Currency{int64_t{code} * 37 % 1000000},
+               db::Currency{int64_t{code} * 53 % 2000000},
+               db::Currency{int64_t{code} * 51 % 2000000},
+               code % 7 ? db::Value(1.0 + code % 100 / 100.0) : db::Value(std::monostate{}),
+               "FO-" + std::to_string(code * 7)};
+        return true;
+      }};
   mdbwriter::WriteDatabase(file, {listi01});
 }
 
@@ -188,22 +190,24 @@ int Run(const std::filesystem::path& folder, int32_t rows) {
       std::fprintf(stderr, "wrong row count\n");
       return 1;
     }
-    std::printf("round %d: plain in-process decode %.3f s (cpu %.3f s); %d lookups %.3f s (first "
-                "%.3f s; cpu: main %.3f s, reader %.3f s): %.2f x\n",
-                round + 1, decodes.back(), decode_cpus.back(), rows, lookups.back(),
-                firsts.back(), main_cpus.back(), reader_cpus.back(),
-                lookups.back() / decodes.back());
+    std::printf(
+        "round %d: plain in-process decode %.3f s (cpu %.3f s); %d lookups %.3f s (first "
+        "%.3f s; cpu: main %.3f s, reader %.3f s): %.2f x\n",
+        round + 1, decodes.back(), decode_cpus.back(), rows, lookups.back(), firsts.back(),
+        main_cpus.back(), reader_cpus.back(), lookups.back() / decodes.back());
   }
-  std::printf("median: plain in-process decode %.3f s; %d lookups through DataSource %.3f s, of "
-              "which reading the table %.3f s: %.2f x the plain decode\n",
-              Median(decodes), rows, Median(lookups), Median(firsts),
-              Median(lookups) / Median(decodes));
-  std::printf("processor time (medians): plain decode %.3f s; lookups: main process %.3f s, "
-              "reader process %.3f s\n",
-              Median(decode_cpus), Median(main_cpus), Median(reader_cpus));
-  std::printf("peak memory: main process %.0f MB (before the in-process decodes), reader process "
-              "%.0f MB (checksum %zu)\n",
-              main_peak, reader_peak, used);
+  std::printf(
+      "median: plain in-process decode %.3f s; %d lookups through DataSource %.3f s, of "
+      "which reading the table %.3f s: %.2f x the plain decode\n",
+      Median(decodes), rows, Median(lookups), Median(firsts), Median(lookups) / Median(decodes));
+  std::printf(
+      "processor time (medians): plain decode %.3f s; lookups: main process %.3f s, "
+      "reader process %.3f s\n",
+      Median(decode_cpus), Median(main_cpus), Median(reader_cpus));
+  std::printf(
+      "peak memory: main process %.0f MB (before the in-process decodes), reader process "
+      "%.0f MB (checksum %zu)\n",
+      main_peak, reader_peak, used);
   return 0;
 }
 

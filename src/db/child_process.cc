@@ -70,7 +70,8 @@ class SpawnSetup {
     if (!error) error = posix_spawnattr_setsigdefault(&attributes_, &all);
     if (!error) error = posix_spawnattr_setsigmask(&attributes_, &none);
     if (!error) {
-      error = posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+      error =
+          posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     }
     return error;
   }
@@ -197,19 +198,24 @@ ChildProcess::Ending ChildProcess::Finish() {
     }
     if (ready < 0 && errno != EINTR) break;
   }
+  return Reap(Wait());
+}
+
+int ChildProcess::Wait() {
   int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  while (::waitpid(pid_, &status, 0) < 0) {
+    // ECHILD: a parent that ignores SIGCHLD has its children reaped by the kernel; the status is
+    // lost then, and the child's own frames are all there is to go by.
+    if (errno != EINTR) return 0;
   }
-  return Reap(status);
+  return status;
 }
 
 void ChildProcess::Kill() {
   if (pid_ < 0 || reaped_) return;
   ::kill(pid_, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  Reap(status);
+  int status = Wait();
+  Reap(status == 0 ? W_EXITCODE(0, SIGKILL) : status);
 }
 
 ChildProcess::Ending ChildProcess::Reap(int wait_status) {

@@ -1,7 +1,8 @@
 // A helper program run as a child process, read through a pipe under a watchdog: when the child
-// sends no byte for the idle limit while the parent waits for one, the child is killed. Its standard
-// error is captured (the beginning of it is kept) instead of reaching the user's terminal. The child
-// is always reaped, and no descriptor of the parent leaks into it.
+// sends no byte for the idle limit while the parent waits for one, the child is killed. Its
+// standard error is captured (the beginning of it is kept) instead of reaching the user's terminal.
+// The child is always reaped, and no descriptor of the parent leaks into it. The parent only ever
+// reads from the child, so a child that dies never raises SIGPIPE here.
 #pragma once
 
 #include <sys/types.h>
@@ -45,6 +46,8 @@ class ChildProcess {
   // Waits for the output or the stalling; false when stalled.
   bool WaitForOutput();
   void DrainErrors();
+  // waitpid() for the child: its wait status.
+  int Wait();
   Ending Reap(int wait_status);
 
   std::chrono::milliseconds idle_limit_;

@@ -90,8 +90,8 @@ void DataSource::Refresh() {
 }
 
 const DataSource::Index& DataSource::IndexFor(const RecordSource& source) {
-  if (last_index_.index && last_index_.database == database_ &&
-      last_index_.table == source.table && last_index_.column == *source.where_column) {
+  if (last_index_.index && last_index_.database == database_ && last_index_.table == source.table &&
+      last_index_.column == *source.where_column) {
     return *last_index_.index;
   }
   const std::string key =
@@ -108,8 +108,7 @@ const DataSource::Index& DataSource::IndexFor(const RecordSource& source) {
 DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& source,
                                          const std::string& database) {
   Index index{ColumnNames(cursor.Columns()), FirstRowIndex()};
-  const size_t column =
-      FindColumn(index.columns.names, index.columns.folded, *source.where_column);
+  const size_t column = FindColumn(index.columns.names, index.columns.folded, *source.where_column);
   if (column == index.columns.names.size()) {
     throw FatalError("column " + *source.where_column + " not found in table " + source.table +
                      " of " + database);

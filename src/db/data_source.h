@@ -1,8 +1,8 @@
 // A bound data source of Form1 (var, codean, listi01): point it at a database, give it a record
-// source, refresh, then walk the record set. Rows come in stored order, so the first row returned is
-// the first one stored. The first "where C = N" query on a table reads the table once and keeps the
-// first row for each value of C (db/first_row_index.h); later queries on it are answered from there
-// with the answer a scan would give.
+// source, refresh, then walk the record set. Rows come in stored order, so the first row returned
+// is the first one stored. The first "where C = N" query on a table reads the table once and keeps
+// the first row for each value of C (db/first_row_index.h); later queries on it are answered from
+// there with the answer a scan would give.
 #pragma once
 
 #include <map>
@@ -68,7 +68,7 @@ class DataSource {
   std::string database_;
   std::string record_source_;
   std::string table_;
-  std::unique_ptr<RowCursor> cursor_;         // set while walking a whole table
+  std::unique_ptr<RowCursor> cursor_;          // set while walking a whole table
   std::unique_ptr<ColumnNames> walk_columns_;  // the walked table's columns
   const ColumnNames* columns_ = nullptr;       // the current record set's columns
   std::vector<Value> row_;

@@ -70,12 +70,13 @@ void CheckAccess2000File(const std::filesystem::path& local_path, const std::str
     throw FatalError(windows_path + " is not an Access database");
   }
   if (version == kJet3Version) {
-    throw FatalError(windows_path + " is an Access 97 (Jet 3) database, not an Access 2000 database");
+    throw FatalError(windows_path +
+                     " is an Access 97 (Jet 3) database, not an Access 2000 database");
   }
   if (info.st_size % kJet4PageSize != 0) {
-    throw FatalError("database file " + windows_path + " is truncated: " +
-                     std::to_string(info.st_size) + " bytes is not a whole number of " +
-                     std::to_string(kJet4PageSize) + "-byte pages");
+    throw FatalError(
+        "database file " + windows_path + " is truncated: " + std::to_string(info.st_size) +
+        " bytes is not a whole number of " + std::to_string(kJet4PageSize) + "-byte pages");
   }
 }
 

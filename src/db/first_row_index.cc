@@ -27,8 +27,8 @@ FirstRowIndex::Mapping::Mapping(size_t bytes) {
   size_ = (bytes + granule - 1) / granule * granule;
   // Huge pages need a huge-page boundary: map one more, then give back what lies outside.
   const size_t extra = huge ? kHugePage : 0;
-  void* mapped = ::mmap(nullptr, size_ + extra, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mapped =
+      ::mmap(nullptr, size_ + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   data_ = static_cast<char*>(mapped);
   if (!huge) return;

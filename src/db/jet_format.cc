@@ -21,7 +21,9 @@ uint32_t U16(std::string_view bytes, size_t pos) {
          static_cast<uint32_t>(static_cast<uint8_t>(bytes[pos + 1])) << 8;
 }
 
-uint32_t U32(std::string_view bytes, size_t pos) { return U16(bytes, pos) | U16(bytes, pos + 2) << 16; }
+uint32_t U32(std::string_view bytes, size_t pos) {
+  return U16(bytes, pos) | U16(bytes, pos + 2) << 16;
+}
 
 // Writes code point `c` as UTF-8 at `out`; returns the end.
 char* PutCodePoint(uint32_t c, char* out) {

@@ -24,7 +24,8 @@ inline constexpr size_t kLongValueHeader = 12;
 void AppendTextAsUtf8(std::string_view stored, std::string& out);
 
 // The bytes of row `row` of data page `page` (kPageSize bytes); nullopt when the page is not a data
-// page, has no such row, or the row's offsets do not fit the page. Flags in the offsets are ignored.
+// page, has no such row, or the row's offsets do not fit the page. Flags in the offsets are
+// ignored.
 std::optional<std::string_view> PageRow(std::string_view page, uint32_t row);
 
 // The stored bytes of the long value whose field (its kLongValueHeader bytes, plus the data of an

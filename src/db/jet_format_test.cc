@@ -24,11 +24,22 @@ TEST(JetTextTest, StoredFormsToUtf8) {
   } cases[] = {
       {"empty", "", ""},
       {"UTF-16LE", std::string("a\0\xe0\0\xac\x20", 6), "aà€"},
-      {"compressed", "\xff\xfe" "abc\xe0", "abcà"},
+      {"compressed",
+       "\xff\xfe"
+       "abc\xe0",
+       "abcà"},
       {"compressed, then UTF-16 after a 00, then compressed again",
-       std::string("\xff\xfe" "ab\0\xac\x20\0cd", 10), "ab€cd"},
+       std::string("\xff\xfe"
+                   "ab\0\xac\x20\0cd",
+                   10),
+       "ab€cd"},
       {"surrogate pair", std::string("\x3d\xd8\x00\xde", 4), "\xf0\x9f\x98\x80"},
-      {"lone high surrogate", std::string("\x3d\xd8" "a\0", 4), "\xef\xbf\xbd" "a"},
+      {"lone high surrogate",
+       std::string("\x3d\xd8"
+                   "a\0",
+                   4),
+       "\xef\xbf\xbd"
+       "a"},
       {"lone low surrogate", std::string("\x00\xde", 2), "\xef\xbf\xbd"},
       {"trailing odd byte", std::string("a\0b", 3), "a"},
       {"compressed marker alone", "\xff\xfe", ""},

@@ -1,7 +1,7 @@
-// Reads one table of an Access 2000 file through libmdb, every value decoded exactly from its stored
-// bytes after its position was checked against the page. libmdb can crash, loop or exhaust memory
-// on a damaged file, so this runs only inside the reader process (and in-process in the benchmark
-// and the fuzz target, which expect that).
+// Reads one table of an Access 2000 file through libmdb, every value decoded exactly from its
+// stored bytes after its position was checked against the page. libmdb can crash, loop or exhaust
+// memory on a damaged file, so this runs only inside the reader process (and in-process in the
+// benchmark and the fuzz target, which expect that).
 #pragma once
 
 #include <cstdint>

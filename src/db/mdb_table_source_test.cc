@@ -180,12 +180,12 @@ mdbwriter::Table EveryType() {
        Currency{std::numeric_limits<int64_t>::min()}, -FLT_MAX, -DBL_MAX, DateTime{-657434.0},
        std::string(), std::string()},
       {true, uint8_t{255}, int16_t{32767}, std::numeric_limits<int32_t>::max(),
-       Currency{std::numeric_limits<int64_t>::max()}, FLT_MAX, DBL_MAX,
-       DateTime{2958465.999988426}, LongText(255, "àbc€"), std::string("città")},
+       Currency{std::numeric_limits<int64_t>::max()}, FLT_MAX, DBL_MAX, DateTime{2958465.999988426},
+       LongText(255, "àbc€"), std::string("città")},
       {false, std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{},
        std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}},
-      {true, uint8_t{200}, int16_t{-1}, int32_t{7}, Currency{123456789}, 0.1f,
-       33.333333333333336, DateTime{45000.5}, accented, LongText(200000, accented)},
+      {true, uint8_t{200}, int16_t{-1}, int32_t{7}, Currency{123456789}, 0.1f, 33.333333333333336,
+       DateTime{45000.5}, accented, LongText(200000, accented)},
       {false, uint8_t{1}, int16_t{0}, int32_t{-1}, Currency{-1}, FLT_TRUE_MIN, DBL_TRUE_MIN,
        DateTime{0.0}, std::string("a"), LongText(70000, "plain ASCII text, ")},
   };
@@ -197,9 +197,9 @@ TEST_F(MdbTableSourceTest, ReadsEveryTypeExactlyWithNullsExtremesAndLongMemos) {
   Write({table});
   MdbTableSource source = Source();
   std::unique_ptr<RowCursor> cursor = source.OpenTable(kData, "tipi");
-  EXPECT_EQ(cursor->Columns(), (std::vector<std::string>{"sino", "byte", "intero", "lungo",
-                                                         "valuta", "singolo", "doppio", "data",
-                                                         "testo", "nota"}));
+  EXPECT_EQ(cursor->Columns(),
+            (std::vector<std::string>{"sino", "byte", "intero", "lungo", "valuta", "singolo",
+                                      "doppio", "data", "testo", "nota"}));
   Rows rows;
   std::vector<Value> row;
   while (cursor->Next(row)) rows.push_back(row);
@@ -278,8 +278,8 @@ TEST_F(MdbTableSourceTest, WhereQueriesThroughTheRealSourceGiveTheFirstStoredMat
     data.SetRecordSource(sql);
     data.Refresh();
     if (data.Eof()) return "<eof>";
-    return std::get<std::string>(data.Field(sql.find("listi01") != std::string::npos ? "desart"
-                                                                                     : "nome"));
+    return std::get<std::string>(
+        data.Field(sql.find("listi01") != std::string::npos ? "desart" : "nome"));
   };
   EXPECT_EQ(lookup("select * from listi01 where codart = 7"), "first");
   EXPECT_EQ(lookup("select * from listi01 where codart = -5"), "negative");
@@ -297,8 +297,7 @@ TEST_F(MdbTableSourceTest, WhereQueriesThroughTheRealSourceGiveTheFirstStoredMat
 TEST_F(MdbTableSourceTest, MissingTableIsNamedNotCalledDamage) {
   Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
   MdbTableSource source = Source();
-  EXPECT_EQ(Failure(source, "listi01", kSlack),
-            "table listi01 not found in C:\\ORBIS\\DATI.MDB");
+  EXPECT_EQ(Failure(source, "listi01", kSlack), "table listi01 not found in C:\\ORBIS\\DATI.MDB");
 }
 
 // ---- Files that are no Access 2000 database -------------------------------------------------
@@ -341,6 +340,8 @@ TEST_F(MdbTableSourceTest, ForeignFilesAreRefusedBeforeAnyReaderRuns) {
 }
 
 // ---- Damaged files: the reader reports damage or is stopped; this process goes on ------------
+// (Damaged property blobs, which make libmdb's own catalog reading loop or allocate without end,
+// have no test: the reader walks the catalog itself and never reads a property blob.)
 
 class DamagedFileTest : public MdbTableSourceTest {
  protected:
@@ -374,8 +375,9 @@ class DamagedFileTest : public MdbTableSourceTest {
     Put(Local(kData), file);
     MdbTableSource source = Source(kIdleLimit);
     std::string message = Failure(source, "articoli", kIdleLimit + kSlack);
-    EXPECT_TRUE(message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table "
-                                    "articoli: "))
+    EXPECT_TRUE(
+        message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table "
+                            "articoli: "))
         << message;
     EXPECT_NE(message.find(detail), std::string::npos) << message;
   }
@@ -473,8 +475,9 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
   for (const auto& r : readers) {
     MdbTableSource source = Source(idle, Script(r.name, r.body));
     std::string message = Failure(source, "codean", kSlack);
-    EXPECT_TRUE(message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, "
-                                    "table codean: "))
+    EXPECT_TRUE(
+        message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, "
+                            "table codean: "))
         << message;
     EXPECT_NE(message.find(r.expected), std::string::npos) << r.name << ": " << message;
     EXPECT_LT(message.size(), 1000u) << r.name;

@@ -4,11 +4,12 @@
 //
 //   catalog-publisher-reader --memory-limit-mb=N FILE TABLE
 //
-// libmdb crashes, loops or exhausts memory on some damaged files. Here that costs only this process:
-// its address space is limited, the parent kills it when it stops making progress, and the parent
-// reports a damaged database. A separate executable (rather than a fork of the parent) starts from
-// a small, clean address space, so the memory limit means what it says, shares no state (heap locks,
-// open files, signal handlers) with the parent, and keeps libmdb out of the parent entirely.
+// libmdb crashes, loops or exhausts memory on some damaged files. Here that costs only this
+// process: its address space is limited, the parent kills it when it stops making progress, and the
+// parent reports a damaged database. A separate executable (rather than a fork of the parent)
+// starts from a small, clean address space, so the memory limit means what it says, shares no state
+// (heap locks, open files, signal handlers) with the parent, and keeps libmdb out of the parent
+// entirely.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>

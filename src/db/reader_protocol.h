@@ -1,7 +1,7 @@
 // What the reader process sends its parent over a pipe: a stream of frames, each a one-byte kind, a
-// four-byte little-endian payload length and the payload. A successful read is one header frame, any
-// number of row frames and one end frame; a failed one ends with a failure frame instead (possibly
-// after some rows). Rows are encoded as db/row_codec.h says.
+// four-byte little-endian payload length and the payload. A successful read is one header frame,
+// any number of row frames and one end frame; a failed one ends with a failure frame instead
+// (possibly after some rows). Rows are encoded as db/row_codec.h says.
 #pragma once
 
 #include <cstddef>
@@ -13,11 +13,14 @@
 
 namespace catpub::db::reader {
 
+// Payloads: a header holds the u32 count of rows stored, the u16 count of columns, then each
+// column's name (LEB128 length, UTF-8); rows, a u32 count then the encoded rows; the end, the u64
+// count of rows sent in all; a failure, a FailureKind byte then a UTF-8 message.
 enum class FrameKind : uint8_t {
-  kHeader = 'H',   // u32 rows stored, u16 column count, then each column's name (LEB128 length, UTF-8)
-  kRows = 'R',     // u32 row count, then the encoded rows
-  kEnd = 'E',      // u64 rows sent in all
-  kFailure = 'F',  // u8 FailureKind, then a UTF-8 message
+  kHeader = 'H',
+  kRows = 'R',
+  kEnd = 'E',
+  kFailure = 'F',
 };
 
 enum class FailureKind : uint8_t {
@@ -26,8 +29,8 @@ enum class FailureKind : uint8_t {
 };
 
 inline constexpr size_t kFrameHeaderSize = 5;
-// Frames never exceed this: row frames are cut at about kRowBatchBytes, and a single row (a long Memo
-// included) is far smaller. The parent refuses anything larger before allocating for it.
+// Frames never exceed this: row frames are cut at about kRowBatchBytes, and a single row (a long
+// Memo included) is far smaller. The parent refuses anything larger before allocating for it.
 inline constexpr size_t kMaxFramePayload = size_t{64} << 20;
 inline constexpr size_t kRowBatchBytes = size_t{1} << 20;
 

@@ -71,9 +71,7 @@ void AppendDouble(std::string& out, double value) { AppendTagged(out, ValueTag::
 void AppendCurrency(std::string& out, int64_t ten_thousandths) {
   AppendTagged(out, ValueTag::kCurrency, ten_thousandths);
 }
-void AppendDateTime(std::string& out, double days) {
-  AppendTagged(out, ValueTag::kDateTime, days);
-}
+void AppendDateTime(std::string& out, double days) { AppendTagged(out, ValueTag::kDateTime, days); }
 void AppendText(std::string& out, std::string_view utf8) {
   out.push_back(static_cast<char>(ValueTag::kText));
   AppendVarint(out, utf8.size());

@@ -1,8 +1,8 @@
 // The compact byte form of a row, used where rows travel (from the reader process) and where they
-// rest in bulk (the first row per key of an indexed table). A row is its values one after the other;
-// a value is a one-byte tag, the index of its alternative in db::Value, then its payload: nothing for
-// Null, one byte for Yes/No and Byte, the little-endian bytes of the number for the other numeric
-// types, and for text a LEB128 length followed by the UTF-8 bytes.
+// rest in bulk (the first row per key of an indexed table). A row is its values one after the
+// other; a value is a one-byte tag, the index of its alternative in db::Value, then its payload:
+// nothing for Null, one byte for Yes/No and Byte, the little-endian bytes of the number for the
+// other numeric types, and for text a LEB128 length followed by the UTF-8 bytes.
 #pragma once
 
 #include <cstddef>

@@ -81,8 +81,8 @@ RowStream::Outcome RowStream::Failed(std::string_view payload) {
   if (!failure) return Malformed("the reader sent a malformed failure");
   problem_ = failure->message;
   done_ = true;
-  return last_ = failure->kind == FailureKind::kTableNotFound ? Outcome::kNotFound
-                                                               : Outcome::kDamaged;
+  return last_ =
+             failure->kind == FailureKind::kTableNotFound ? Outcome::kNotFound : Outcome::kDamaged;
 }
 
 }  // namespace catpub::db::reader

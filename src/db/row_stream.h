@@ -36,8 +36,8 @@ class RowStream {
 
   // Reads the header: kRow when it came (columns() is then set), else why not.
   Outcome Start();
-  // The next row, encoded as db/row_codec.h says, valid until the next call; kRow, or kEnd after the
-  // last one, or why the stream stopped.
+  // The next row, encoded as db/row_codec.h says, valid until the next call; kRow, or kEnd after
+  // the last one, or why the stream stopped.
   Outcome NextRow(std::string_view& encoded);
 
   const Header& header() const { return header_; }

@@ -1,5 +1,6 @@
-// Both ends of the pipe between the reader process and its parent: what FrameWriter sends, RowStream
-// gets back, and nothing RowStream is sent makes it read out of bounds or allocate without limit.
+// Both ends of the pipe between the reader process and its parent: what FrameWriter sends,
+// RowStream gets back, and nothing RowStream is sent makes it read out of bounds or allocate
+// without limit.
 #include "db/row_stream.h"
 
 #include <gtest/gtest.h>

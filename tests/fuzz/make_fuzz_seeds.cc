@@ -1,0 +1,77 @@
+// Writes the seed databases of the read-path fuzzer into the folder given: small files from the
+// project's writer holding the tables the fuzzer reads, with every column type, Nulls, long Memo
+// values and accented names.
+//
+//   make_fuzz_seeds FOLDER
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "mdbwriter/mdb_writer.h"
+
+namespace catpub {
+namespace {
+
+using mdbwriter::ColumnType;
+using mdbwriter::Table;
+
+Table PriceList(int rows) {
+  Table table{"listi01",
+              {{"codart", ColumnType::kLong},
+               {"desart", ColumnType::kText, 50},
+               {"desrep", ColumnType::kText, 30},
+               {"ivart", ColumnType::kText, 2},
+               {"cosiva", ColumnType::kCurrency},
+               {"przpub", ColumnType::kCurrency},
+               {"przsal", ColumnType::kCurrency},
+               {"ricart", ColumnType::kDouble},
+               {"codafo", ColumnType::kText, 16}},
+              {},
+              {}};
+  for (int i = 0; i < rows; ++i) {
+    table.rows.push_back({int32_t{i % 7}, "vite à testa " + std::to_string(i), std::string("FERR"),
+                          std::string("22"), db::Currency{i * 12345}, db::Currency{-i},
+                          db::Currency{0}, i % 3 ? db::Value(i / 3.0) : db::Value(),
+                          i % 2 ? db::Value(std::string("FO-") + std::to_string(i)) : db::Value()});
+  }
+  return table;
+}
+
+Table EveryType(size_t memo_characters) {
+  return {"tipi",
+          {{"sino", ColumnType::kBoolean},
+           {"byte", ColumnType::kByte},
+           {"intero", ColumnType::kInteger},
+           {"lungo", ColumnType::kLong},
+           {"valuta", ColumnType::kCurrency},
+           {"singolo", ColumnType::kSingle},
+           {"doppio", ColumnType::kDouble},
+           {"data", ColumnType::kDateTime},
+           {"testo", ColumnType::kText, 40},
+           {"nota", ColumnType::kMemo}},
+          {{true, uint8_t{200}, int16_t{-2}, int32_t{1}, db::Currency{5}, 1.5f, 2.5,
+            db::DateTime{45000.25}, std::string("Società €"), std::string(memo_characters, 'm')},
+           {false, db::Value(), db::Value(), db::Value(), db::Value(), db::Value(), db::Value(),
+            db::Value(), db::Value(), std::string("città")}},
+          {}};
+}
+
+}  // namespace
+}  // namespace catpub
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    return 2;
+  }
+  using catpub::mdbwriter::WriteDatabase;
+  const std::filesystem::path folder = argv[1];
+  std::filesystem::create_directories(folder);
+  WriteDatabase(folder / "prices.mdb", {catpub::PriceList(12)});
+  WriteDatabase(folder / "types.mdb", {catpub::EveryType(20)});
+  WriteDatabase(folder / "long-memo.mdb", {catpub::EveryType(9000), catpub::PriceList(2)});
+  WriteDatabase(folder / "many-rows.mdb", {catpub::PriceList(300)});
+  WriteDatabase(folder / "empty.mdb", {catpub::PriceList(0)});
+  return 0;
+}
