@@ -126,6 +126,10 @@ class TableWalker {
         if (!mdb_read_next_dpg(table_.get())) return false;
         rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
         next_row_ = 0;
+        if (kRowCountOffset + 2 + 2 * rows_on_page_ > jet::kPageSize) {
+          throw Damage("page " + std::to_string(table_->cur_phys_pg) + " counts " +
+                       std::to_string(rows_on_page_) + " rows, more than it can hold");
+        }
         continue;
       }
       const unsigned number = next_row_++;

@@ -442,6 +442,10 @@ TEST_F(DamagedFileTest, RowCountOfADataPageChanged) {
   const auto last_start = static_cast<uint16_t>(U32(file, at + 14 + 2 * (rows - 1)) & 0x1fff);
   PutU16(raised, at + 14 + 2 * rows, last_start - 20);
   ExpectDamaged(raised, "stores 3000 rows but more can be read");
+  // Raised beyond what a page can hold: the offsets would lie past the page.
+  std::string impossible = file;
+  PutU16(impossible, at + 12, 0xffff);
+  ExpectDamaged(impossible, "counts 65535 rows, more than it can hold");
 }
 
 TEST_F(DamagedFileTest, RandomPagesAfterAValidHeader) {
