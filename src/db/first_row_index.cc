@@ -6,18 +6,23 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "db/row_codec.h"
+#include "platform/fatal_error.h"
 
 namespace catpub::db {
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
-// Row blocks start small (most tables indexed are a few rows) and grow to a few huge pages.
+// Row blocks start small (most tables indexed are a few rows) and grow to a few huge pages; a row
+// larger than that gets a block of its own.
 constexpr size_t kFirstBlockSize = size_t{64} << 10;
-constexpr size_t kLargestBlockSize = 2 * kHugePage;
+constexpr size_t kLargestBlockSize = size_t{4} << 20;
+constexpr size_t kMaxBlocks = (size_t{1} << 13) - 1;  // the last block number would read as empty
 constexpr size_t kFirstSlots = 1024;
+constexpr size_t kRowAlignment = 8;
 
 }  // namespace
 
@@ -64,8 +69,8 @@ void FirstRowIndex::Insert(int64_t key, std::string_view row) {
   }
   // Grow at three quarters full, so that probe runs stay short.
   if ((size_ + pending_count_ + 1) * 4 > slot_count_ * 3) Grow();
-  __builtin_prefetch(&slots_[HomeSlot(key)], 1);
-  pending_[(pending_start_ + pending_count_++) % kPending] = Slot{key, Store(row)};
+  if (Narrow(key)) __builtin_prefetch(&slots_[HomeSlot(static_cast<int32_t>(key))], 1);
+  pending_[(pending_start_ + pending_count_++) % kPending] = Pending{key, Store(row)};
 }
 
 void FirstRowIndex::Finish() {
@@ -75,19 +80,32 @@ void FirstRowIndex::Finish() {
   }
 }
 
-void FirstRowIndex::Place(const Slot& slot) {
-  size_t at = SlotFor(slot.key);
-  if (slots_[at].location != kEmpty) return;  // a row stored earlier has this key
-  slots_[at] = slot;
+void FirstRowIndex::Place(const Pending& row) {
+  if (!Narrow(row.key)) {
+    size_ += wide_keys_.try_emplace(row.key, row.location).second ? 1 : 0;
+    return;
+  }
+  Slot& slot = slots_[SlotFor(static_cast<int32_t>(row.key))];
+  if (slot.location != kEmpty) return;  // a row stored earlier has this key
+  slot = Slot{static_cast<int32_t>(row.key), row.location};
   ++size_;
 }
 
 std::optional<std::string_view> FirstRowIndex::Find(int64_t key) const {
+  if (!Narrow(key)) {
+    auto found = wide_keys_.find(key);
+    if (found == wide_keys_.end()) return std::nullopt;
+    return RowAt(found->second);
+  }
   if (slot_count_ == 0) return std::nullopt;
-  const Slot& slot = slots_[SlotFor(key)];
+  const Slot& slot = slots_[SlotFor(static_cast<int32_t>(key))];
   if (slot.location == kEmpty) return std::nullopt;
-  const Block& block = blocks_[slot.location >> 32];
-  size_t pos = slot.location & 0xffffffff;
+  return RowAt(slot.location);
+}
+
+std::string_view FirstRowIndex::RowAt(Location location) const {
+  const Block& block = blocks_[location >> kOffsetBits];
+  size_t pos = size_t{location & ((Location{1} << kOffsetBits) - 1)} * kRowAlignment;
   // The caller decodes the row next: fetch its first few cache lines at once rather than one
   // after the other (lookups land anywhere, so each line is a trip to memory).
   for (size_t line = 0; line < 4; ++line) {
@@ -99,12 +117,12 @@ std::optional<std::string_view> FirstRowIndex::Find(int64_t key) const {
 }
 
 // Where the search for `key` starts (Fibonacci hashing).
-size_t FirstRowIndex::HomeSlot(int64_t key) const {
-  return (static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> shift_;
+size_t FirstRowIndex::HomeSlot(int32_t key) const {
+  return (static_cast<uint64_t>(static_cast<uint32_t>(key)) * 0x9E3779B97F4A7C15ull) >> shift_;
 }
 
 // The slot holding `key`, or the empty slot where it belongs (linear probing).
-size_t FirstRowIndex::SlotFor(int64_t key) const {
+size_t FirstRowIndex::SlotFor(int32_t key) const {
   size_t mask = slot_count_ - 1;
   size_t slot = HomeSlot(key);
   while (slots_[slot].location != kEmpty && slots_[slot].key != key) slot = (slot + 1) & mask;
@@ -128,19 +146,23 @@ void FirstRowIndex::Grow() {
 FirstRowIndex::Location FirstRowIndex::Store(std::string_view row) {
   std::string prefix;
   AppendVarint(prefix, row.size());
-  size_t needed = prefix.size() + row.size();
-  if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < needed) {
+  const size_t needed = prefix.size() + row.size();
+  size_t start =
+      blocks_.empty() ? 0 : (blocks_.back().used + kRowAlignment - 1) & ~(kRowAlignment - 1);
+  if (blocks_.empty() || blocks_.back().capacity < start + needed) {
+    if (blocks_.size() == kMaxBlocks) throw FatalError("more rows than an index can hold (32 GB)");
     size_t block_size = blocks_.empty() ? kFirstBlockSize
                                         : std::min(2 * blocks_.back().capacity, kLargestBlockSize);
     size_t capacity = std::max(block_size, needed);
     blocks_.push_back(Block{Mapping(capacity), 0, capacity});
+    start = 0;
   }
   Block& block = blocks_.back();
-  Location location = (Location{blocks_.size() - 1} << 32) | block.used;
-  std::memcpy(block.bytes.data() + block.used, prefix.data(), prefix.size());
-  std::memcpy(block.bytes.data() + block.used + prefix.size(), row.data(), row.size());
-  block.used += needed;
-  return location;
+  std::memcpy(block.bytes.data() + start, prefix.data(), prefix.size());
+  std::memcpy(block.bytes.data() + start + prefix.size(), row.data(), row.size());
+  block.used = start + needed;
+  return static_cast<Location>((blocks_.size() - 1) << kOffsetBits) |
+         static_cast<Location>(start / kRowAlignment);
 }
 
 }  // namespace catpub::db

@@ -1,12 +1,14 @@
 // The first stored row for each whole-number key of a table, held compactly: rows stay in their
 // encoded form (db/row_codec.h) in large blocks of memory, and keys map to them through one flat
-// open-addressing table. A million-row price list takes about its encoded size plus 32 MB.
+// open-addressing table of 8-byte slots. A million-row price list takes about its encoded size
+// plus 16 MB, and a lookup costs two trips to memory: the key's slot, then its row.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace catpub::db {
@@ -22,7 +24,8 @@ class FirstRowIndex {
   // Offers the next row in stored order: a copy of `row` is kept for `key` unless an earlier row
   // has that key. Rows offered are stored at once and their keys placed a few rows later, so that
   // the place of each key is fetched from memory while other rows are handled; the row of a key
-  // seen before is left unused (it cannot make the index larger than the table).
+  // seen before is left unused (it cannot make the index larger than the table). Throws FatalError
+  // beyond 32 GB of rows.
   void Insert(int64_t key, std::string_view row);
   // Places the keys still pending; call once after the last Insert, before any Find.
   void Finish();
@@ -32,10 +35,16 @@ class FirstRowIndex {
   size_t size() const { return size_; }
 
  private:
-  // Where a row is: block index in the high 32 bits, offset in the low ones.
-  using Location = uint64_t;
+  // Where a row is: its block in the top 13 bits, its offset within the block in eighths below.
+  using Location = uint32_t;
   static constexpr Location kEmpty = ~Location{0};
+  static constexpr int kOffsetBits = 19;
+  // Keys are nearly always 32-bit (article codes): those take the slots; others a side table.
   struct Slot {
+    int32_t key;
+    Location location;
+  };
+  struct Pending {
     int64_t key;
     Location location;
   };
@@ -61,20 +70,23 @@ class FirstRowIndex {
   };
 
   static constexpr size_t kPending = 8;
-  size_t SlotFor(int64_t key) const;
-  size_t HomeSlot(int64_t key) const;
-  void Place(const Slot& slot);
+  static bool Narrow(int64_t key) { return key == static_cast<int32_t>(key); }
+  size_t HomeSlot(int32_t key) const;
+  size_t SlotFor(int32_t key) const;
+  void Place(const Pending& row);
   void Grow();
   Location Store(std::string_view row);
+  std::string_view RowAt(Location location) const;
 
   Mapping slot_memory_;
   Slot* slots_ = nullptr;
   size_t slot_count_ = 0;
-  size_t size_ = 0;
   int shift_ = 64;
+  std::unordered_map<int64_t, Location> wide_keys_;
+  size_t size_ = 0;
   std::vector<Block> blocks_;
   // Rows stored but not yet placed, oldest first (a ring of kPending).
-  Slot pending_[kPending] = {};
+  Pending pending_[kPending] = {};
   size_t pending_start_ = 0;
   size_t pending_count_ = 0;
 };
