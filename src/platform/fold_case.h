@@ -1,0 +1,13 @@
+// Case-insensitive comparison of names as Windows and Access make it: ASCII and Latin-1 letters fold to
+// lower case ("SOCIETÀ" and "società" are the same name).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace catpub::platform {
+
+// The text folded to lower case, UTF-8 in and out; other characters are kept as they are.
+std::string FoldCase(std::string_view text);
+
+}  // namespace catpub::platform
