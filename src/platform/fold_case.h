@@ -9,5 +9,8 @@ namespace catpub::platform {
 
 // The text folded to lower case, UTF-8 in and out; other characters are kept as they are.
 std::string FoldCase(std::string_view text);
+// The text in upper case (ASCII and Latin-1 letters; "ß" has no single capital and stays), as
+// Windows upper-cases a path.
+std::string UpperCase(std::string_view text);
 
 }  // namespace catpub::platform

@@ -1,0 +1,198 @@
+#include "app/form1.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+#include "fakes/fake_window.h"
+#include "fakes/in_memory_tables.h"
+
+namespace catpub::app {
+namespace {
+
+using testing::MemoryTable;
+using Lines = std::vector<std::string>;
+using Row = std::vector<db::Value>;
+
+const char kLog[] = "C:\\orbis\\bkp\\logrul3_07122026.txt";
+const char kStart[] = "07/12/2026-15:14:07- Avvio programma";
+
+class Form1Test : public ::testing::Test {
+ protected:
+  Form1Test() { window_.Attach(form_); }
+
+  // A company database on C: naming `database`, with its inizio row, and the data database.
+  void GoodShop(db::Value database = std::string("c:\\Orbis\\Dati.mdb")) {
+    disk_.Put("C:\\NODO\\ORBIS.MDB");
+    tables_.Put("c:\\nodo\\orbis.mdb", "SOCIETÀ",
+                MemoryTable{{"codute", "database"}, {Row{int32_t{2}, std::string("x")},
+                                                     Row{int32_t{1}, database}}});
+    tables_.Put("c:\\nodo\\orbis.mdb", "inizio", MemoryTable{{"codute"}, {Row{int16_t{1}}}});
+    disk_.Put("C:\\ORBIS\\DATI.MDB");
+    Utenti(Row{int32_t{1}, int32_t{7}, int32_t{12}});
+  }
+  void Utenti(Row row) {
+    tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti",
+                MemoryTable{{"codutente", "nrpos", "codattiv"}, {std::move(row)}});
+  }
+  const Lines& Log() { return disk_.Lines(kLog); }
+
+  testing::FakeDisk disk_;
+  testing::FakeFileSystem fs_{disk_};
+  testing::FakeNumberedFiles files_{disk_};
+  testing::FakeClock clock_;
+  log::RunLog run_log_{fs_, files_, clock_};
+  testing::InMemoryTables tables_;
+  testing::FakeWindow window_;
+  Form1 form_{window_, run_log_, fs_, tables_};
+};
+
+TEST_F(Form1Test, ACompleteStartUpLogsEveryStepAndPublishes) {
+  GoodShop();
+  form_.Form_Load();
+  EXPECT_EQ(Log(), (Lines{kStart, "07/12/2026-15:14:07- Apro DB  c:\\Orbis\\dati.mdb",
+                          "07/12/2026-15:14:07- Apro DB  c:\\nodo\\orbis.mdb", "DB OK  ",
+                          "CONTROLLO DB ORBIS OK", "07/12/2026-15:14:07- Cassa 0 OK"}));
+  EXPECT_EQ(form_.dataDbPath(), "C:\\ORBIS\\DATI.MDB");
+  EXPECT_EQ(form_.startup_settings().nrpos, 7);
+  EXPECT_EQ(form_.startup_settings().codattiv, 12);
+  EXPECT_EQ(form_.processingCounter(), 1);
+  EXPECT_EQ(window_.till_number, "7");
+  EXPECT_FALSE(window_.Loaded());
+  EXPECT_FALSE(files_.IsOpen(2));
+}
+
+TEST_F(Form1Test, AMissingCompanyDatabaseShowsAMessageAndStops) {
+  testing::FakeWindow on_d("d:");
+  Form1 form(on_d, run_log_, fs_, tables_);
+  form.Form_Load();
+  EXPECT_EQ(Log(), Lines{kStart});
+  EXPECT_EQ(on_d.calls, Lines{"ShowMessage ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE "});
+  EXPECT_EQ(on_d.till_number, "");
+  EXPECT_TRUE(on_d.Loaded());
+  EXPECT_EQ(form.processingCounter(), 0);
+  EXPECT_TRUE(files_.IsOpen(2));
+}
+
+TEST_F(Form1Test, NoCompanyRowLeavesNoDataDatabase) {
+  GoodShop();
+  tables_.Put("c:\\nodo\\orbis.mdb", "società",
+              MemoryTable{{"codute", "database"}, {Row{int32_t{2}, std::string("x")}}});
+  form_.Form_Load();
+  EXPECT_EQ(Log(), (Lines{kStart, "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ",
+                          "ERRORE :NOME DB NON ESISTE...."}));
+  EXPECT_EQ(form_.dataDbPath(), "");
+  EXPECT_EQ(window_.till_number, "0");
+  EXPECT_EQ(window_.calls, (Lines{"SetTillNumber 0", "DisableTimer2"}));
+  EXPECT_TRUE(window_.Loaded());
+  EXPECT_EQ(form_.processingCounter(), 0);
+}
+
+TEST_F(Form1Test, ANullDatabaseFieldCountsAsAMissingCompanyRow) {
+  GoodShop(std::monostate{});
+  form_.Form_Load();
+  EXPECT_EQ(Log(), (Lines{kStart, "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ",
+                          "ERRORE :NOME DB NON ESISTE...."}));
+  EXPECT_TRUE(window_.Loaded());
+}
+
+TEST_F(Form1Test, NoInizioRowStillHandsTheDerivedPathToThePublication) {
+  GoodShop();
+  tables_.Put("c:\\nodo\\orbis.mdb", "inizio", MemoryTable{{"codute"}, {Row{int16_t{3}}}});
+  form_.Form_Load();
+  EXPECT_EQ(Log(), (Lines{kStart, "07/12/2026-15:14:07- Apro DB  c:\\Orbis\\dati.mdb",
+                          "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ",
+                          "07/12/2026-15:14:07- Cassa 0 OK"}));
+  EXPECT_EQ(form_.dataDbPath(), "c:\\Orbis\\dati.mdb");
+  EXPECT_EQ(form_.processingCounter(), 0);
+  EXPECT_FALSE(window_.Loaded());
+}
+
+TEST_F(Form1Test, AMissingDataDatabaseIsLoggedAndItsPathKept) {
+  GoodShop(std::string("C:\\Negozio\\Dati.mdb"));
+  form_.Form_Load();
+  EXPECT_EQ(Log(), (Lines{kStart, "07/12/2026-15:14:07- Apro DB  C:\\Negozio\\dati.mdb",
+                          "07/12/2026-15:14:07- Apro DB  c:\\nodo\\orbis.mdb",
+                          "ERRORE : DB NON ESISTE ", "07/12/2026-15:14:07- Cassa 0 OK"}));
+  EXPECT_EQ(form_.dataDbPath(), "C:\\NEGOZIO\\DATI.MDB");
+  EXPECT_EQ(window_.till_number, "0");
+}
+
+TEST_F(Form1Test, AFileNameAloneIsLookedForInTheCurrentFolder) {
+  GoodShop(std::string(" dati.mdb"));
+  disk_.Put(" DATI.MDB");
+  tables_.Put(" DATI.MDB", "utenti", MemoryTable{{"codutente", "nrpos", "codattiv"}, {}});
+  form_.Form_Load();
+  EXPECT_EQ(Log()[1], "07/12/2026-15:14:07- Apro DB  c:\\orbis\\dati.mdb");
+  EXPECT_EQ(form_.dataDbPath(), " DATI.MDB");
+  EXPECT_EQ(Log()[3], "DB OK  ");
+}
+
+TEST_F(Form1Test, TillSettingsRoundHalvesToEvenAndNullKeepsZero) {
+  struct Case {
+    db::Value nrpos, codattiv;
+    int32_t expected_nrpos, expected_codattiv;
+  };
+  const Case cases[] = {
+      {double{2.5}, double{3.5}, 2, 4},
+      {float{-2.5}, db::Currency{-35000}, -2, -4},
+      {std::monostate{}, int16_t{-5}, 0, -5},
+      {uint8_t{200}, std::monostate{}, 200, 0},
+  };
+  for (const Case& c : cases) {
+    GoodShop();
+    Utenti(Row{int32_t{1}, c.nrpos, c.codattiv});
+    testing::FakeWindow window;
+    Form1 form(window, run_log_, fs_, tables_);
+    form.Form_Load();
+    EXPECT_EQ(form.startup_settings().nrpos, c.expected_nrpos);
+    EXPECT_EQ(form.startup_settings().codattiv, c.expected_codattiv);
+    EXPECT_EQ(window.till_number, std::to_string(c.expected_nrpos));
+  }
+}
+
+TEST_F(Form1Test, NoUtentiRowIsNoFailure) {
+  GoodShop();
+  tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti",
+              MemoryTable{{"codutente", "nrpos", "codattiv"}, {Row{int32_t{2}, int32_t{9}, int32_t{9}}}});
+  form_.Form_Load();
+  EXPECT_EQ(Log()[4], "CONTROLLO DB ORBIS OK");
+  EXPECT_EQ(window_.till_number, "0");
+  EXPECT_EQ(form_.startup_settings().codattiv, 0);
+}
+
+TEST_F(Form1Test, TheHeartbeatWritesEverySecondTick) {
+  form_.Form_Load();  // no company database: the counter starts at 0
+  Lines expected{kStart};
+  const char* ticks[] = {"", "", "x", "", "x", "", "x"};
+  for (const char* tick : ticks) {
+    form_.Timer2_Timer();
+    if (*tick) expected.push_back("07/12/2026-15:14:07- Inizio elaborazione ");
+    EXPECT_EQ(Log(), expected);
+  }
+}
+
+TEST_F(Form1Test, TheHeartbeatFromACounterOfOneWritesAtTheSecondTick) {
+  GoodShop();
+  tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti", MemoryTable{{"codutente"}, {}});
+  Form1 form(window_, run_log_, fs_, tables_);
+  form.Form_Load();  // publishes and closes the log; reopen it to watch the ticks
+  ASSERT_EQ(form.processingCounter(), 1);
+  run_log_.OpenRunLog();
+  size_t before = Log().size();
+  form.Timer2_Timer();
+  EXPECT_EQ(Log().size(), before);
+  form.Timer2_Timer();
+  EXPECT_EQ(Log().size(), before + 1);
+  EXPECT_EQ(form.processingCounter(), 1);
+}
+
+TEST_F(Form1Test, UscitaUnloadsAndClosesTheLog) {
+  form_.Form_Load();
+  ASSERT_TRUE(files_.IsOpen(2));
+  form_.Command1_Click();
+  EXPECT_FALSE(window_.Loaded());
+  EXPECT_FALSE(files_.IsOpen(2));
+}
+
+}  // namespace
+}  // namespace catpub::app
