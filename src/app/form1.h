@@ -36,6 +36,8 @@ class Form1 : public ui::FormEvents {
   const std::string& dataDbPath() const { return dataDbPath_; }
   const StartupSettings& startup_settings() const { return settings_; }
   int16_t processingCounter() const { return processingCounter_; }
+  // Set when the publication could not reach the server: the "ERRORE" line that says why.
+  const std::optional<std::string>& upload_failure() const { return upload_failure_; }
 
  private:
   // Steps 7 to 17 of the start-up: the company's rows, the data database, the till's
@@ -62,6 +64,7 @@ class Form1 : public ui::FormEvents {
   std::string dataDbPath_;
   StartupSettings settings_;
   int16_t processingCounter_ = 0;
+  std::optional<std::string> upload_failure_;
 };
 
 }  // namespace catpub::app

@@ -1,4 +1,5 @@
-// A window that records what the logic asked of it, in order, as one line per call.
+// A window that records what the logic asked of it, in order, as one line per call. As a host it
+// runs a window's life as the headless window does: Form_Load, then the end at once.
 #pragma once
 
 #include <string>
@@ -8,7 +9,7 @@
 
 namespace catpub::testing {
 
-class FakeWindow : public ui::Window {
+class FakeWindow : public ui::WindowHost {
  public:
   explicit FakeWindow(std::string drive = "c:") : drive_(std::move(drive)) {}
   // Unload raises Form_Unload on these handlers.
@@ -29,6 +30,13 @@ class FakeWindow : public ui::Window {
     if (events_) events_->Form_Unload();
   }
   bool Loaded() const override { return loaded_; }
+  bool Run(ui::FormEvents& events) override {
+    Attach(events);
+    events.Form_Load();
+    const bool shown = loaded_;
+    Unload();
+    return shown;
+  }
 
   std::vector<std::string> calls;
   std::string till_number;  // empty until set
