@@ -1,0 +1,55 @@
+// Writes new Access 2000 (Jet 4) database files for tests and benchmarks: tables with typed
+// columns and rows stored in the order given. No indexes, queries or relationships.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "db/value.h"
+
+namespace catpub::mdbwriter {
+
+enum class ColumnType {
+  kBoolean,   // Yes/No: Value bool, never Null
+  kByte,      // uint8_t (any integer alternative that fits is accepted)
+  kInteger,   // int16_t (idem)
+  kLong,      // int32_t (idem)
+  kCurrency,  // db::Currency (an integer alternative is taken as whole units)
+  kSingle,    // float (a double that converts exactly is accepted)
+  kDouble,    // double (float and integer alternatives are widened exactly)
+  kDateTime,  // db::DateTime
+  kText,      // std::string, UTF-8, at most text_length characters
+  kMemo,      // std::string, UTF-8, up to 8,388,607 characters
+};
+
+struct Column {
+  std::string name;
+  ColumnType type;
+  int text_length = 255;  // Text: characters, 1..255
+};
+
+struct Table {
+  std::string name;
+  std::vector<Column> columns;
+  std::vector<std::vector<db::Value>> rows;  // used when `generate` is empty
+  // Streams rows for big tables: fills `row` (one value per column) and returns true, or returns
+  // false at the end. WriteDatabase calls a copy of it, so a generator that keeps its state by
+  // value can write the same table again.
+  std::function<bool(std::vector<db::Value>& row)> generate;
+};
+
+// Writes a new database file holding the tables (replacing the file). Names (tables and columns,
+// at most 64 characters) and text are stored as UCS-2, so every character of the Basic Multilingual
+// Plane is kept; a character outside it is refused. Throws std::runtime_error naming the problem
+// (table, row, column): a value whose type does not fit its column, Null in Yes/No, a text longer
+// than its column, a row too large for a page, duplicate names. The file is written under another
+// name in the same folder and renamed into place when complete: on failure `file` is left as it
+// was. The output depends only on the tables: the same tables give the same bytes.
+void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables);
+
+// Access's name of a column type ("Yes/No", "Long", "Date/Time", ...), as used in descriptions.
+const char* ColumnTypeName(ColumnType type);
+
+}  // namespace catpub::mdbwriter
