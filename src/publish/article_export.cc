@@ -55,7 +55,9 @@ class TemporaryExport {
     fs_.Remove(kExportTempPath);
   }
 
-  void Open() { files_.OpenForOutput(kExportFileNumber, kExportTempPath, platform::Flush::kOnClose); }
+  void Open() {
+    files_.OpenForOutput(kExportFileNumber, kExportTempPath, platform::Flush::kOnClose);
+  }
   void Publish() {
     files_.CloseAllFiles();
     fs_.Replace(kExportTempPath, kExportPath);
@@ -85,8 +87,8 @@ class ArticleWalk {
       try {
         codean_.MoveNext();
       } catch (const FatalError& error) {
-        throw Reported(error, " (lettura della riga " + std::to_string(row_number_ + 1) +
-                                  " di codean)");
+        throw Reported(error,
+                       " (lettura della riga " + std::to_string(row_number_ + 1) + " di codean)");
       }
     }
   }

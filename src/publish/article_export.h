@@ -28,8 +28,8 @@ inline constexpr int kExportFileNumber = 5;
 // replaced by the new one, which has zero bytes when no row gave a line.
 //
 // Throws FatalError, with a message starting "ERRORE" that names table, column, row, article and
-// barcode as far as known, for: a Null anywhere but in colare, ricart and codafo; an article code or
-// price that is no number or out of range; a missing database, table or column; a write failure.
+// barcode as far as known, for: a Null anywhere but in colare, ricart and codafo; an article code
+// or price that is no number or out of range; a missing database, table or column; a write failure.
 // The partly written file is then removed and the previous export file is left as it was.
 bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
                     platform::NumberedFiles& files, platform::FileSystem& fs);

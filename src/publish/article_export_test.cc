@@ -48,15 +48,20 @@ Row Barcode(db::Value colare, db::Value codare, db::Value eanare) {
 
 // A price row like LATTE's, with the column types a shop's database has.
 Row Price(int32_t codart, std::string desart = "LATTE", db::Value codafo = std::string("123456")) {
-  return {codart,           std::move(desart),      std::string("ALIMENTARI"),
-          std::string("4"), 1.35,                   db::Currency{25000},
-          int32_t{30},      1.99,                   std::move(codafo)};
+  return {codart,
+          std::move(desart),
+          std::string("ALIMENTARI"),
+          std::string("4"),
+          1.35,
+          db::Currency{25000},
+          int32_t{30},
+          1.99,
+          std::move(codafo)};
 }
 
 const std::string kPad45(45, ' ');
-const std::string kLatteLine =
-    "8001234567890;LATTE" + kPad45 + ";ALIMENTARI" + std::string(20, ' ') +
-    ";4 ;1,35;2,5;30;1,99;123456;";
+const std::string kLatteLine = "8001234567890;LATTE" + kPad45 + ";ALIMENTARI" +
+                               std::string(20, ' ') + ";4 ;1,35;2,5;30;1,99;123456;";
 
 // The line of a price row from Price() with the given barcode field and description.
 std::string Line(const std::string& barcode13, const std::string& desart = "LATTE",
@@ -127,11 +132,21 @@ TEST_F(ArticleExportTest, ColareWhoseTextReadsFiveExcludesTheRow) {
     bool excluded;
   };
   const Case cases[] = {
-      {int32_t{5}, true},          {std::string("5"), true},   {std::string("05"), true},
-      {std::string("5A"), true},   {std::string(" 5"), true},  {5.5, true},
-      {db::Currency{55000}, true}, {std::string("5 0"), false}, {std::string("50"), false},
-      {kNull, false},              {std::string(""), false},   {int16_t{4}, false},
-      {true, false},               {std::string("5,0"), true}, {std::string("&H5"), true},
+      {int32_t{5}, true},
+      {std::string("5"), true},
+      {std::string("05"), true},
+      {std::string("5A"), true},
+      {std::string(" 5"), true},
+      {5.5, true},
+      {db::Currency{55000}, true},
+      {std::string("5 0"), false},
+      {std::string("50"), false},
+      {kNull, false},
+      {std::string(""), false},
+      {int16_t{4}, false},
+      {true, false},
+      {std::string("5,0"), true},
+      {std::string("&H5"), true},
   };
   std::vector<Row> barcodes;
   std::vector<std::string> expected;
@@ -159,17 +174,16 @@ TEST_F(ArticleExportTest, FirstPriceRowOfAnArticleAndNoLineWithoutOne) {
 }
 
 TEST_F(ArticleExportTest, ArticleCodeIsTheRoundedLongOfCodare) {
-  Codean({Barcode(kNull, int32_t{-5}, std::string("A")),
-          Barcode(kNull, 7.5, std::string("B")),
+  Codean({Barcode(kNull, int32_t{-5}, std::string("A")), Barcode(kNull, 7.5, std::string("B")),
           Barcode(kNull, std::string(" 1.234 "), std::string("C")),
           Barcode(kNull, db::Currency{25000}, std::string("D"))});
   Listi01({Price(-5, "MINUS FIVE"), Price(8, "EIGHT"), Price(1234, "TEXT"), Price(2, "TWO")});
 
   EXPECT_TRUE(Run());
   const std::string pad(12, ' ');
-  EXPECT_EQ(Exported(), (std::vector<std::string>{
-                            Line("A" + pad, "MINUS FIVE"), Line("B" + pad, "EIGHT"),
-                            Line("C" + pad, "TEXT"), Line("D" + pad, "TWO")}));
+  EXPECT_EQ(Exported(),
+            (std::vector<std::string>{Line("A" + pad, "MINUS FIVE"), Line("B" + pad, "EIGHT"),
+                                      Line("C" + pad, "TEXT"), Line("D" + pad, "TWO")}));
 }
 
 TEST_F(ArticleExportTest, EmptyCodeanWritesNoFileAndLeavesThePreviousOne) {
@@ -334,7 +348,8 @@ TEST_F(ArticleExportTest, MissingDatabaseTableOrColumnEndsTheExportWithAnErroreL
 
   // A price list without desrep.
   tables_.Put(kDataDb, "listi01",
-              MemoryTable{{"codart", "desart", "ivart"}, {{int32_t{1}, std::string("X"), std::string("4")}}});
+              MemoryTable{{"codart", "desart", "ivart"},
+                          {{int32_t{1}, std::string("X"), std::string("4")}}});
   message = RunFailing();
   EXPECT_TRUE(message.starts_with("ERRORE : esportazione articoli: ")) << message;
   EXPECT_NE(message.find("desrep"), std::string::npos) << message;
@@ -367,8 +382,9 @@ TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
   Listi01({Price(1)});
 
   const std::string message = RunFailing();
-  EXPECT_TRUE(message.starts_with("ERRORE : esportazione articoli: cannot open "
-                                  "C:\\orbis\\articoli.csv.tmp"))
+  EXPECT_TRUE(
+      message.starts_with("ERRORE : esportazione articoli: cannot open "
+                          "C:\\orbis\\articoli.csv.tmp"))
       << message;
   EXPECT_FALSE(disk_.Has(kExportPath));
 }

@@ -30,11 +30,11 @@ struct ExportRow {
   }
 };
 
-// Replaces `line` with the nine fields, each followed by ";" (the last one too, on purpose): eanare,
-// desart, desrep, ivart as their fixed widths; cosiva, przpub as currency text; ricart as its
-// default text (nothing for Null); przsal as currency text; the supplier number as the text of a
-// Double ("12345", "12,5", "1E+15"). No quoting: a ";" inside a description stays as it is. The line
-// end is the file's business. Returns false, `line` then unusable, when ricart is a Date/Time
+// Replaces `line` with the nine fields, each followed by ";" (the last one too, on purpose):
+// eanare, desart, desrep, ivart as their fixed widths; cosiva, przpub as currency text; ricart as
+// its default text (nothing for Null); przsal as currency text; the supplier number as the text of
+// a Double ("12345", "12,5", "1E+15"). No quoting: a ";" inside a description stays as it is. The
+// line end is the file's business. Returns false, `line` then unusable, when ricart is a Date/Time
 // without text (see AppendValueText).
 bool ComposeLine(const ExportRow& row, std::string& line);
 

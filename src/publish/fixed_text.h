@@ -1,5 +1,6 @@
-// A text field of fixed width, like a "String * N" variable: a shorter text is padded with blanks on
-// the right, a longer one is cut on the right. Widths count characters, not bytes (texts are UTF-8).
+// A text field of fixed width, like a "String * N" variable: a shorter text is padded with blanks
+// on the right, a longer one is cut on the right. Widths count characters, not bytes (texts are
+// UTF-8).
 #pragma once
 
 #include <cstddef>

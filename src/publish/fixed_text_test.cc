@@ -19,9 +19,13 @@ TEST(FixedTextTest, PadsAndCutsOnTheRightByCharacters) {
       {13, "", "             "},
       {2, "4", "4 "},
       {2, "22", "22"},
-      {6, "CAFF\xC3\x88", "CAFF\xC3\x88 "},              // "CAFFÈ": 5 characters, 6 bytes
+      {6, "CAFF\xC3\x88", "CAFF\xC3\x88 "},                 // "CAFFÈ": 5 characters, 6 bytes
       {2, "\xC3\x88\xC3\x88\xC3\x88", "\xC3\x88\xC3\x88"},  // cut between characters
-      {3, "a\xE2\x82\xAC" "bc", "a\xE2\x82\xAC" "b"},
+      {3,
+       "a\xE2\x82\xAC"
+       "bc",
+       "a\xE2\x82\xAC"
+       "b"},
   };
   for (const Case& c : cases) {
     FixedText field(c.width);

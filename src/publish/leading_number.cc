@@ -16,9 +16,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 class Reader {
  public:
   explicit Reader(std::string_view text) : text_(text) { SkipIgnored(); }
-  char Peek() {
-    return pos_ < text_.size() ? text_[pos_] : '\0';
-  }
+  char Peek() { return pos_ < text_.size() ? text_[pos_] : '\0'; }
   void Next() {
     ++pos_;
     SkipIgnored();

@@ -119,7 +119,8 @@ void ReadRadixPrefix(Scanner& in, Reading& r) {
 
 void AddRadixDigit(Reading& r, int digit) {
   r.any_digit = true;
-  if (r.radix < kRadixLimit) r.radix = r.radix * static_cast<uint64_t>(r.base) + static_cast<uint64_t>(digit);
+  if (r.radix < kRadixLimit)
+    r.radix = r.radix * static_cast<uint64_t>(r.base) + static_cast<uint64_t>(digit);
   if (r.radix > kRadixLimit) r.radix = kRadixLimit;
 }
 

@@ -13,7 +13,8 @@ namespace catpub::publish {
 
 struct RegionalNumber {
   bool negative = false;
-  // The value is digits × 10^exponent; digits has neither leading nor trailing zeros, so zero is "".
+  // The value is digits × 10^exponent; digits has neither leading nor trailing zeros, so zero is
+  // "".
   std::string digits;
   int exponent = 0;
   // Set instead for "&H" (hexadecimal) and "&O" (octal) texts; saturates at 2^32.

@@ -20,7 +20,9 @@ TEST(RegionalNumberTest, ReadsWhatIsNumericAcceptsAndNothingElse) {
       {"123456", 123456},
       {"12,5", 12.5},
       {"  12,5\t", 12.5},
-      {"\xC2\xA0" "7", 7},  // non-breaking blank in front
+      {"\xC2\xA0"
+       "7",
+       7},  // non-breaking blank in front
       {"\r\n5\r\n", 5},
       {"0", 0},
       {",5", 0.5},
@@ -61,8 +63,12 @@ TEST(RegionalNumberTest, ReadsWhatIsNumericAcceptsAndNothingElse) {
       {"1E", std::nullopt},
       {"1E+", std::nullopt},
       {"1E400", std::nullopt},
-      {"\xE2\x82\xAC\xE2\x82\xAC" "5", std::nullopt},
-      {"\xE2\x82\xAC" "5E2", std::nullopt},  // no exponent after the currency symbol
+      {"\xE2\x82\xAC\xE2\x82\xAC"
+       "5",
+       std::nullopt},
+      {"\xE2\x82\xAC"
+       "5E2",
+       std::nullopt},  // no exponent after the currency symbol
       {"&H", std::nullopt},
       {"&H80000000", std::nullopt},
       {"&O8", std::nullopt},

@@ -26,7 +26,8 @@ CivilDate DateOfDay(int64_t day_number) {
   const int64_t day_of_era = z - era * 146097;
   const int64_t year_of_era =
       (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
   const int64_t shifted_month = (5 * day_of_year + 2) / 153;  // March is 0
   const int64_t day = day_of_year - (153 * shifted_month + 2) / 5 + 1;
   const int64_t month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;

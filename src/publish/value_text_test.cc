@@ -53,9 +53,9 @@ TEST(ValueTextTest, EveryStoredTypeInItsDefaultText) {
 }
 
 TEST(ValueTextTest, DatesOutsideTheYears100To9999HaveNoText) {
-  for (double days : {-657435.0, 2958466.0, 2958465.999999999, 1e300,
-                      std::numeric_limits<double>::quiet_NaN(),
-                      std::numeric_limits<double>::infinity()}) {
+  for (double days :
+       {-657435.0, 2958466.0, 2958465.999999999, 1e300, std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity()}) {
     std::string text = "x";
     EXPECT_FALSE(AppendValueText(db::DateTime{days}, text)) << days;
     EXPECT_EQ(text, "x");

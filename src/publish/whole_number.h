@@ -1,5 +1,6 @@
-// Converting a stored value to a 32-bit whole number, as the shop's Windows does for CLng. The export
-// turns each barcode row's article code (codare) into the number of its price-list query with it.
+// Converting a stored value to a 32-bit whole number, as the shop's Windows does for CLng. The
+// export turns each barcode row's article code (codare) into the number of its price-list query
+// with it.
 #pragma once
 
 #include <cstdint>
