@@ -134,8 +134,6 @@ def main():
     base = tls_handler_base(args.tls_cert, args.tls_key) if args.tls_cert else FTPHandler
     handler = control_handler_class(base, args.fault)
     handler.authorizer = authorizer
-    handler.passive_ports = None
-    handler.permit_foreign_addresses = False
 
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.address[1]

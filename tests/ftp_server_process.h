@@ -38,14 +38,14 @@ class FtpServerProcess {
   // Starts the server and waits up to 20 s for it to report its port. Throws std::runtime_error
   // when it does not.
   explicit FtpServerProcess(const FtpServerOptions& options) : log_file_(options.log_file) {
-    std::vector<std::string> args = {CATPUB_PYTHON,     CATPUB_FTP_SERVER_SCRIPT,
-                                     "--root",          options.root.string(),
-                                     "--user",          options.user,
-                                     "--password",      options.password,
-                                     "--fault",         options.fault};
+    std::vector<std::string> args = {CATPUB_PYTHON, CATPUB_FTP_SERVER_SCRIPT,
+                                     "--root",      options.root.string(),
+                                     "--user",      options.user,
+                                     "--password",  options.password,
+                                     "--fault",     options.fault};
     if (!options.tls_cert.empty()) {
-      args.insert(args.end(), {"--tls-cert", options.tls_cert.string(), "--tls-key",
-                               options.tls_key.string()});
+      args.insert(args.end(),
+                  {"--tls-cert", options.tls_cert.string(), "--tls-key", options.tls_key.string()});
     }
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());

@@ -41,7 +41,8 @@ std::string InDir(const std::string& dir, const std::string& name) {
 
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
   if (what.empty()) return;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+  for (size_t at = text.find(what); at != std::string::npos;
+       at = text.find(what, at + with.size())) {
     text.replace(at, what.size(), with);
   }
 }
@@ -92,7 +93,8 @@ class CurlFtpControl::Session {
       curl_easy_setopt(curl_, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
       curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 1L);
       curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 2L);
-      if (!settings.ca_file.empty()) curl_easy_setopt(curl_, CURLOPT_CAINFO, settings.ca_file.c_str());
+      if (!settings.ca_file.empty())
+        curl_easy_setopt(curl_, CURLOPT_CAINFO, settings.ca_file.c_str());
     }
   }
 
@@ -111,7 +113,8 @@ class CurlFtpControl::Session {
 
   void SetHost(const std::string& host) {
     bool ipv6 = host.find(':') != std::string::npos && host.front() != '[';
-    root_url_ = "ftp://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(settings_.port) + "/";
+    root_url_ =
+        "ftp://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(settings_.port) + "/";
   }
   void SetUser(const std::string& user) {
     user_ = user;
@@ -149,7 +152,9 @@ class CurlFtpControl::Session {
     return url;
   }
 
-  void SetQuote(std::initializer_list<std::string> commands) { SetList(CURLOPT_QUOTE, quote_, commands); }
+  void SetQuote(std::initializer_list<std::string> commands) {
+    SetList(CURLOPT_QUOTE, quote_, commands);
+  }
   void SetPostQuote(std::initializer_list<std::string> commands) {
     SetList(CURLOPT_POSTQUOTE, postquote_, commands);
   }

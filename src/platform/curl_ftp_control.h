@@ -1,7 +1,7 @@
 // The FTP control over libcurl. One easy handle serves the whole run, so every step after the login
 // goes over the same control connection (libcurl reconnects by itself when a step failed and the
-// server closed it). Every step is bounded in time: a server that stops answering or a transfer that
-// stops moving ends the step with a failure, never a hang.
+// server closed it). Every step is bounded in time: a server that stops answering or a transfer
+// that stops moving ends the step with a failure, never a hang.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +40,8 @@ class CurlFtpControl final : public FtpControl {
  public:
   // `fs` turns the local Windows path of PutFile into a Linux path; it must outlive the control.
   // Throws FatalError when libcurl cannot be set up.
-  explicit CurlFtpControl(FileSystem& fs, const CurlFtpSettings& settings = CompiledInFtpSettings());
+  explicit CurlFtpControl(FileSystem& fs,
+                          const CurlFtpSettings& settings = CompiledInFtpSettings());
   ~CurlFtpControl() override;
   CurlFtpControl(const CurlFtpControl&) = delete;
   CurlFtpControl& operator=(const CurlFtpControl&) = delete;

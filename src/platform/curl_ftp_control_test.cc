@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <set>
 #include <sstream>
@@ -105,7 +105,9 @@ class CurlFtpControlTest : public ::testing::Test {
     return control;
   }
 
-  void WriteExport(const std::string& bytes) { WriteAll(temp_ / "drives/c/orbis/articoli.csv", bytes); }
+  void WriteExport(const std::string& bytes) {
+    WriteAll(temp_ / "drives/c/orbis/articoli.csv", bytes);
+  }
 
   // Every file under the served folder, as "relative/path:size", sorted.
   std::string ServedFiles() {
@@ -146,7 +148,8 @@ TEST_F(CurlFtpControlTest, ReplacesTheFileInAnExistingDirectoryByteForByteOnOneC
   ASSERT_EQ(control->ChangeRemoteDir(kDir), 1) << control->LastError();
   ASSERT_EQ(control->PutFile(kLocal, "articoli.csv"), 1) << control->LastError();
   EXPECT_TRUE(ReadAll(served_ / "var/www/vellum/orbis/12/articoli.csv") == bytes);
-  EXPECT_EQ(ServedFiles(), "var/www/vellum/orbis/12/articoli.csv:" + std::to_string(bytes.size()) + " ");
+  EXPECT_EQ(ServedFiles(),
+            "var/www/vellum/orbis/12/articoli.csv:" + std::to_string(bytes.size()) + " ");
   EXPECT_EQ(control->LastError(), "");
   std::string log = server_->Log();
   size_t sessions = 0;
@@ -256,12 +259,14 @@ TEST_F(CurlFtpControlTest, AStallingServerFailsTheStepInsteadOfHanging) {
     const char* said;
   } cases[] = {
       {"stall-login", {1, 30, 30}, "connessione a", "Operation timed out"},
-      {"stall-cwd", {30, 1, 30}, "cambio di directory in /var/www/vellum/orbis/12",
+      {"stall-cwd",
+       {30, 1, 30},
+       "cambio di directory in /var/www/vellum/orbis/12",
        "server response timeout"},
       {"stall-transfer", {30, 30, 1}, "invio di C:\\orbis\\articoli.csv", "Operation too slow"},
   };
   fs::create_directories(served_ / "var/www/vellum/orbis/12");
-  WriteExport(Bytes(32 << 20, 3));  // more than the loopback socket buffers hold
+  WriteExport(std::string(32 << 20, ';'));  // more than the loopback socket buffers hold
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
     StartServer(c.fault);

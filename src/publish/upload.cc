@@ -45,7 +45,9 @@ FtpAccount CompiledInFtpAccount() {
   return {settings::kPublishFtpHost, settings::kPublishFtpUser, settings::kPublishFtpPassword};
 }
 
-std::string RemoteDirectory(int32_t codattiv) { return kRemoteDirPrefix + std::to_string(codattiv); }
+std::string RemoteDirectory(int32_t codattiv) {
+  return kRemoteDirPrefix + std::to_string(codattiv);
+}
 
 UploadOutcome UploadArticles(bool export_written, int32_t codattiv, const FtpAccount& account,
                              platform::FtpControl& ftp, ui::Window& window) {

@@ -48,8 +48,8 @@ struct UploadOutcome {
 // otherwise it sets the account and passive mode, connects, changes into (or else creates) the
 // activity's directory and puts the file, then processes pending events once. In every case it then
 // switches Timer2 off and unloads the window. A failed connection stops before any directory call;
-// a failed directory creation is followed by the upload all the same, and is what gets reported when
-// that upload fails too.
+// a failed directory creation is followed by the upload all the same, and is what gets reported
+// when that upload fails too.
 UploadOutcome UploadArticles(bool export_written, int32_t codattiv, const FtpAccount& account,
                              platform::FtpControl& ftp, ui::Window& window);
 

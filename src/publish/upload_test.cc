@@ -122,9 +122,8 @@ TEST(UploadArticlesTest, AFailedUploadIsReportedAfterTheWindowIsUnloaded) {
   UploadOutcome outcome = UploadArticles(true, 12, kAccount, ftp, window);
   EXPECT_EQ(window.calls(), (Calls{"ProcessPendingEvents()", "DisableTimer2()", "Unload()"}));
   EXPECT_EQ(outcome.result, UploadResult::kFailed);
-  EXPECT_EQ(outcome.failure,
-            "ERRORE : FTP INVIO DI C:\\orbis\\articoli.csv NON RIUSCITO : " + std::string(kPut) +
-                " failed");
+  EXPECT_EQ(outcome.failure, "ERRORE : FTP INVIO DI C:\\orbis\\articoli.csv NON RIUSCITO : " +
+                                 std::string(kPut) + " failed");
 }
 
 TEST(UploadArticlesTest, AnUploadFailingAfterAFailedCreateReportsTheDirectory) {
