@@ -7,6 +7,8 @@ packages=(
   libcurl4-openssl-dev           # FTP client
   libfltk1.3-dev libxcursor-dev libxinerama-dev libxft-dev  # the window
   libgtest-dev libgmock-dev libbenchmark-dev time
+  nlohmann-json3-dev             # the test databases' descriptions
+  python3-openssl openssl        # FTPS tests
   python3-pyftpdlib              # FTP server for tests and the demo
   xvfb xdotool imagemagick       # window tests and screenshots
   nodejs npm                     # second reader of Access files in tests

@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
+npm ci --prefix tests/mdb-reader --no-audit --no-fund --loglevel=error
 cmake -S . -B build-test -DCATPUB_SANITIZE=ON -DCATPUB_WERROR="${CATPUB_WERROR:-OFF}" >/dev/null
 cmake --build build-test -j"$(nproc)"
 ctest --test-dir build-test --output-on-failure -j"$(nproc)"
