@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "fakes/folder_file_system.h"
+#include "platform/windows_file_system.h"
 #include "ftp_server_process.h"
 #include "platform/curl_ftp_control.h"
 
@@ -111,7 +111,7 @@ int Run(int size_mib, int rounds) {
     std::ofstream out(local, std::ios::binary);
     for (int i = 0; i < size_mib; ++i) out << block;
   }
-  testing::FolderFileSystem files(temp / "drives");
+  platform::WindowsFileSystem files(temp / "drives", temp / "drives/c");
   int result = 0;
   {
     testing::FtpServerProcess server(

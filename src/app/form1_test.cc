@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
-#include "fakes/fake_window.h"
+#include "fakes/recording_window.h"
 #include "fakes/in_memory_tables.h"
 
 namespace catpub::app {
@@ -18,7 +18,7 @@ const char kStart[] = "07/12/2026-15:14:07- Avvio programma";
 
 class Form1Test : public ::testing::Test {
  protected:
-  Form1Test() { window_.Attach(form_); }
+  Form1Test() { window_.events = &form_; }
 
   // A company database on C: naming `database`, with its inizio row, and the data database.
   void GoodShop(db::Value database = std::string("c:\\Orbis\\Dati.mdb")) {
@@ -42,7 +42,7 @@ class Form1Test : public ::testing::Test {
   testing::FakeClock clock_;
   log::RunLog run_log_{fs_, files_, clock_};
   testing::InMemoryTables tables_;
-  testing::FakeWindow window_;
+  testing::RecordingWindow window_;
   Form1 form_{window_, run_log_, fs_, tables_};
 };
 
@@ -56,18 +56,20 @@ TEST_F(Form1Test, ACompleteStartUpLogsEveryStepAndPublishes) {
   EXPECT_EQ(form_.startup_settings().nrpos, 7);
   EXPECT_EQ(form_.startup_settings().codattiv, 12);
   EXPECT_EQ(form_.processingCounter(), 1);
-  EXPECT_EQ(window_.till_number, "7");
+  EXPECT_EQ(window_.till_numbers(), Lines{"7"});
   EXPECT_FALSE(window_.Loaded());
   EXPECT_FALSE(files_.IsOpen(2));
 }
 
 TEST_F(Form1Test, AMissingCompanyDatabaseShowsAMessageAndStops) {
-  testing::FakeWindow on_d("d:");
+  testing::RecordingWindow on_d;
+  on_d.drive = "d:";
   Form1 form(on_d, run_log_, fs_, tables_);
   form.Form_Load();
   EXPECT_EQ(Log(), Lines{kStart});
-  EXPECT_EQ(on_d.calls, Lines{"ShowMessage ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE "});
-  EXPECT_EQ(on_d.till_number, "");
+  EXPECT_EQ(on_d.calls(),
+            (Lines{"CurrentDrive()", "ShowMessage(ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE )"}));
+  EXPECT_TRUE(on_d.till_numbers().empty());
   EXPECT_TRUE(on_d.Loaded());
   EXPECT_EQ(form.processingCounter(), 0);
   EXPECT_TRUE(files_.IsOpen(2));
@@ -81,8 +83,8 @@ TEST_F(Form1Test, NoCompanyRowLeavesNoDataDatabase) {
   EXPECT_EQ(Log(), (Lines{kStart, "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ",
                           "ERRORE :NOME DB NON ESISTE...."}));
   EXPECT_EQ(form_.dataDbPath(), "");
-  EXPECT_EQ(window_.till_number, "0");
-  EXPECT_EQ(window_.calls, (Lines{"SetTillNumber 0", "DisableTimer2"}));
+  EXPECT_EQ(window_.till_numbers(), Lines{"0"});
+  EXPECT_EQ(window_.calls(), (Lines{"CurrentDrive()", "SetTillNumber(0)", "DisableTimer2()"}));
   EXPECT_TRUE(window_.Loaded());
   EXPECT_EQ(form_.processingCounter(), 0);
 }
@@ -114,7 +116,7 @@ TEST_F(Form1Test, AMissingDataDatabaseIsLoggedAndItsPathKept) {
                           "07/12/2026-15:14:07- Apro DB  c:\\nodo\\orbis.mdb",
                           "ERRORE : DB NON ESISTE ", "07/12/2026-15:14:07- Cassa 0 OK"}));
   EXPECT_EQ(form_.dataDbPath(), "C:\\NEGOZIO\\DATI.MDB");
-  EXPECT_EQ(window_.till_number, "0");
+  EXPECT_EQ(window_.till_numbers(), Lines{"0"});
 }
 
 TEST_F(Form1Test, AFileNameAloneIsLookedForInTheCurrentFolder) {
@@ -141,12 +143,12 @@ TEST_F(Form1Test, TillSettingsRoundHalvesToEvenAndNullKeepsZero) {
   for (const Case& c : cases) {
     GoodShop();
     Utenti(Row{int32_t{1}, c.nrpos, c.codattiv});
-    testing::FakeWindow window;
+    testing::RecordingWindow window;
     Form1 form(window, run_log_, fs_, tables_);
     form.Form_Load();
     EXPECT_EQ(form.startup_settings().nrpos, c.expected_nrpos);
     EXPECT_EQ(form.startup_settings().codattiv, c.expected_codattiv);
-    EXPECT_EQ(window.till_number, std::to_string(c.expected_nrpos));
+    EXPECT_EQ(window.till_numbers(), Lines{std::to_string(c.expected_nrpos)});
   }
 }
 
@@ -156,7 +158,7 @@ TEST_F(Form1Test, NoUtentiRowIsNoFailure) {
               MemoryTable{{"codutente", "nrpos", "codattiv"}, {Row{int32_t{2}, int32_t{9}, int32_t{9}}}});
   form_.Form_Load();
   EXPECT_EQ(Log()[4], "CONTROLLO DB ORBIS OK");
-  EXPECT_EQ(window_.till_number, "0");
+  EXPECT_EQ(window_.till_numbers(), Lines{"0"});
   EXPECT_EQ(form_.startup_settings().codattiv, 0);
 }
 

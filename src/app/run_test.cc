@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
-#include "fakes/fake_window.h"
+#include "fakes/recording_window.h"
 #include "fakes/in_memory_tables.h"
 
 namespace catpub::app {
@@ -34,7 +34,7 @@ class RunTest : public ::testing::Test {
   testing::FakeClock clock_;
   log::RunLog run_log_{fs_, files_, clock_};
   testing::InMemoryTables tables_;
-  testing::FakeWindow window_;
+  testing::RecordingWindow window_;
   Form1 form_{window_, run_log_, fs_, tables_};
 };
 
@@ -51,7 +51,7 @@ TEST_F(RunTest, AFatalErrorIsLoggedPrintedAndShownWithStatus3) {
   const std::string line = "ERRORE : table società not found in c:\\nodo\\orbis.mdb";
   EXPECT_EQ(Log(), (Lines{"07/12/2026-15:14:07- Avvio programma", line}));
   EXPECT_EQ(Err(), line + "\n");
-  EXPECT_EQ(window_.calls.back(), "ShowMessage " + line);
+  EXPECT_EQ(window_.calls().back(), "ShowMessage(" + line + ")");
   EXPECT_FALSE(files_.IsOpen(2));
 }
 

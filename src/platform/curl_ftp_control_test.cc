@@ -18,14 +18,14 @@
 #include <sstream>
 #include <string>
 
-#include "fakes/folder_file_system.h"
+#include "platform/windows_file_system.h"
 #include "ftp_server_process.h"
 
 namespace catpub::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FolderFileSystem;
+using platform::WindowsFileSystem;
 using testing::FtpServerOptions;
 using testing::FtpServerProcess;
 
@@ -75,7 +75,7 @@ class CurlFtpControlTest : public ::testing::Test {
     served_ = temp_ / "served";
     fs::create_directories(served_ / "var/www/vellum/orbis");
     fs::create_directories(temp_ / "drives/c/orbis");
-    files_ = std::make_unique<FolderFileSystem>(temp_ / "drives");
+    files_ = std::make_unique<WindowsFileSystem>(temp_ / "drives", temp_ / "drives/c");
   }
 
   void TearDown() override {
@@ -125,7 +125,7 @@ class CurlFtpControlTest : public ::testing::Test {
 
   fs::path temp_;
   fs::path served_;
-  std::unique_ptr<FolderFileSystem> files_;
+  std::unique_ptr<WindowsFileSystem> files_;
   std::unique_ptr<FtpServerProcess> server_;
   int port_ = 0;
 };

@@ -1,6 +1,7 @@
 // A window without a screen that records what the logic did to it, in order. Hooks let a test run
 // Form1's handlers where the real window would (Form_Unload on Unload, a Timer2 tick inside
-// ProcessPendingEvents or ShowMessage).
+// ProcessPendingEvents or ShowMessage). As a host it runs a window's life as the headless window
+// does: Form_Load, then the end at once.
 #pragma once
 
 #include <functional>
@@ -11,7 +12,7 @@
 
 namespace catpub::testing {
 
-class RecordingWindow : public ui::Window {
+class RecordingWindow : public ui::WindowHost {
  public:
   // What CurrentDrive returns.
   std::string drive = "c:";
@@ -56,6 +57,13 @@ class RecordingWindow : public ui::Window {
     if (events != nullptr) events->Form_Unload();
   }
   bool Loaded() const override { return loaded_; }
+  bool Run(ui::FormEvents& form) override {
+    events = &form;
+    form.Form_Load();
+    const bool shown = loaded_;
+    Unload();
+    return shown;
+  }
 
  private:
   std::vector<std::string> calls_;
