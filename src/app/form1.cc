@@ -1,8 +1,11 @@
 #include "app/form1.h"
 
 #include "app/data_folder.h"
-#include "app/value_conversions.h"
+#include "platform/fatal_error.h"
 #include "platform/fold_case.h"
+#include "publish/article_export.h"
+#include "publish/value_text.h"
+#include "publish/whole_number.h"
 
 namespace catpub::app {
 namespace {
@@ -12,9 +15,9 @@ const char kNoCompany[] = "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ";
 }  // namespace
 
 Form1::Form1(ui::Window& window, log::RunLog& run_log, platform::FileSystem& fs,
-             db::TableSource& tables)
-    : window_(window), run_log_(run_log), fs_(fs), var_(tables), codean_(tables),
-      listi01_(tables) {}
+             db::TableSource& tables, Publication publication)
+    : window_(window), run_log_(run_log), fs_(fs), publication_(std::move(publication)),
+      var_(tables), codean_(tables), listi01_(tables) {}
 
 void Form1::Form_Load() {
   run_log_.OpenRunLog();
@@ -72,7 +75,20 @@ bool Form1::Query(const std::string& database, const std::string& sql) {
 
 std::optional<std::string> Form1::DatabaseField() {
   if (var_.IsNull("database")) return std::nullopt;
-  return ToText(var_.Field("database"));
+  std::string text;
+  if (!publish::AppendValueText(var_.Field("database"), text)) {
+    throw FatalError("società.database of " + var_.database_name() + " has no text form");
+  }
+  return text;
+}
+
+int32_t Form1::WholeNumberField(const char* column) {
+  publish::Converted<int32_t> number = publish::ToLong(var_.Field(column));
+  if (!number.ok()) {
+    throw FatalError(std::string("utenti.") + column + " of " + var_.database_name() +
+                     " is not a 32-bit whole number");
+  }
+  return number.value;
 }
 
 void Form1::ReadStartupSettings() {
@@ -81,10 +97,8 @@ void Form1::ReadStartupSettings() {
     return;
   }
   // A Null column keeps the value the field had.
-  if (!var_.IsNull("nrpos")) settings_.nrpos = ToLong(var_.Field("nrpos"), "utenti.nrpos");
-  if (!var_.IsNull("codattiv")) {
-    settings_.codattiv = ToLong(var_.Field("codattiv"), "utenti.codattiv");
-  }
+  if (!var_.IsNull("nrpos")) settings_.nrpos = WholeNumberField("nrpos");
+  if (!var_.IsNull("codattiv")) settings_.codattiv = WholeNumberField("codattiv");
 }
 
 void Form1::ProcessingGate() {
@@ -102,8 +116,11 @@ void Form1::ProcessingGate() {
 void Form1::PublishArticles() {
   window_.DisableTimer2();
   run_log_.CloseAllFiles();
-  window_.DisableTimer2();
-  window_.Unload();
+  const bool export_written =
+      publish::ExportArticles(dataDbPath_, codean_, listi01_, publication_.files, fs_);
+  publish::UploadOutcome upload = publish::UploadArticles(
+      export_written, settings_.codattiv, publication_.account, publication_.ftp, window_);
+  if (upload.result == publish::UploadResult::kFailed) upload_failure_ = upload.failure;
 }
 
 void Form1::Timer2_Timer() {

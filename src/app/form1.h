@@ -11,6 +11,9 @@
 #include "db/table_source.h"
 #include "log/run_log.h"
 #include "platform/file_system.h"
+#include "platform/ftp_control.h"
+#include "platform/numbered_files.h"
+#include "publish/upload.h"
 #include "ui/window.h"
 
 namespace catpub::app {
@@ -23,8 +26,15 @@ struct StartupSettings {
 
 class Form1 : public ui::FormEvents {
  public:
+  // What the publication needs besides the window and the run log.
+  struct Publication {
+    platform::NumberedFiles& files;
+    platform::FtpControl& ftp;
+    publish::FtpAccount account;
+  };
+
   Form1(ui::Window& window, log::RunLog& run_log, platform::FileSystem& fs,
-        db::TableSource& tables);
+        db::TableSource& tables, Publication publication);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
@@ -47,6 +57,8 @@ class Form1 : public ui::FormEvents {
   bool Query(const std::string& database, const std::string& sql);
   // Field database of var's current row as text; nullopt when it is Null.
   std::optional<std::string> DatabaseField();
+  // The column of var's current row as a 32-bit whole number, halves to even.
+  int32_t WholeNumberField(const char* column);
   void ReadStartupSettings();
   void ProcessingGate();
   void PublishArticles();
@@ -54,6 +66,7 @@ class Form1 : public ui::FormEvents {
   ui::Window& window_;
   log::RunLog& run_log_;
   platform::FileSystem& fs_;
+  Publication publication_;
   db::DataSource var_;
   db::DataSource codean_;
   db::DataSource listi01_;

@@ -5,6 +5,8 @@
 #include "fakes/fake_platform.h"
 #include "fakes/recording_window.h"
 #include "fakes/in_memory_tables.h"
+#include "fakes/recording_ftp_control.h"
+#include "platform/fatal_error.h"
 
 namespace catpub::app {
 namespace {
@@ -29,6 +31,22 @@ class Form1Test : public ::testing::Test {
     tables_.Put("c:\\nodo\\orbis.mdb", "inizio", MemoryTable{{"codute"}, {Row{int16_t{1}}}});
     disk_.Put("C:\\ORBIS\\DATI.MDB");
     Utenti(Row{int32_t{1}, int32_t{7}, int32_t{12}});
+    Catalogue({});
+  }
+  // codean holds one barcode per article code given; listi01 prices them all.
+  void Catalogue(const std::vector<int32_t>& codes) {
+    MemoryTable codean{{"colare", "codare", "eanare"}, {}};
+    MemoryTable listi01{{"codart", "desart", "desrep", "ivart", "cosiva", "przpub", "ricart",
+                         "przsal", "codafo"},
+                        {}};
+    for (int32_t code : codes) {
+      codean.rows.push_back(Row{std::monostate{}, code, "80" + std::to_string(code)});
+      listi01.rows.push_back(Row{code, std::string("LATTE"), std::string("ALIMENTARI"),
+                                 std::string("4"), db::Currency{13500}, db::Currency{25000},
+                                 int16_t{30}, db::Currency{19900}, std::monostate{}});
+    }
+    tables_.Put("C:\\ORBIS\\DATI.MDB", "codean", std::move(codean));
+    tables_.Put("C:\\ORBIS\\DATI.MDB", "listi01", std::move(listi01));
   }
   void Utenti(Row row) {
     tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti",
@@ -43,7 +61,9 @@ class Form1Test : public ::testing::Test {
   log::RunLog run_log_{fs_, files_, clock_};
   testing::InMemoryTables tables_;
   testing::RecordingWindow window_;
-  Form1 form_{window_, run_log_, fs_, tables_};
+  testing::RecordingFtpControl ftp_;
+  Form1::Publication publication_{files_, ftp_, {"192.0.2.1", "vellum", "secret"}};
+  Form1 form_{window_, run_log_, fs_, tables_, publication_};
 };
 
 TEST_F(Form1Test, ACompleteStartUpLogsEveryStepAndPublishes) {
@@ -61,10 +81,38 @@ TEST_F(Form1Test, ACompleteStartUpLogsEveryStepAndPublishes) {
   EXPECT_FALSE(files_.IsOpen(2));
 }
 
+TEST_F(Form1Test, ThePublicationExportsThenUploadsToTheActivitysDirectory) {
+  GoodShop();
+  Catalogue({1, 2});
+  form_.Form_Load();
+  const Lines& lines = disk_.Lines("C:\\orbis\\articoli.csv");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, 14), "801          ;");
+  EXPECT_EQ(ftp_.calls(), (Lines{"SetHostname(192.0.2.1)", "SetUsername(vellum)",
+                                 "SetPassword(secret)", "SetPassive(1)", "Connect()",
+                                 "ChangeRemoteDir(/var/www/vellum/orbis/12)",
+                                 "PutFile(C:\\orbis\\articoli.csv, articoli.csv)"}));
+  EXPECT_EQ(form_.upload_failure(), std::nullopt);
+  EXPECT_FALSE(window_.Loaded());
+  EXPECT_FALSE(files_.IsOpen(2));
+  EXPECT_FALSE(files_.IsOpen(5));
+}
+
+TEST_F(Form1Test, AFailedUploadIsKeptForTheReport) {
+  GoodShop();
+  Catalogue({1});
+  ftp_.connect_result = 0;
+  form_.Form_Load();
+  ASSERT_TRUE(form_.upload_failure());
+  EXPECT_TRUE(form_.upload_failure()->starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
+  EXPECT_TRUE(disk_.Has("C:\\orbis\\articoli.csv"));
+  EXPECT_FALSE(window_.Loaded());
+}
+
 TEST_F(Form1Test, AMissingCompanyDatabaseShowsAMessageAndStops) {
   testing::RecordingWindow on_d;
   on_d.drive = "d:";
-  Form1 form(on_d, run_log_, fs_, tables_);
+  Form1 form(on_d, run_log_, fs_, tables_, publication_);
   form.Form_Load();
   EXPECT_EQ(Log(), Lines{kStart});
   EXPECT_EQ(on_d.calls(),
@@ -111,7 +159,8 @@ TEST_F(Form1Test, NoInizioRowStillHandsTheDerivedPathToThePublication) {
 
 TEST_F(Form1Test, AMissingDataDatabaseIsLoggedAndItsPathKept) {
   GoodShop(std::string("C:\\Negozio\\Dati.mdb"));
-  form_.Form_Load();
+  // The publication then cannot open it: the run cannot go on.
+  EXPECT_THROW(form_.Form_Load(), FatalError);
   EXPECT_EQ(Log(), (Lines{kStart, "07/12/2026-15:14:07- Apro DB  C:\\Negozio\\dati.mdb",
                           "07/12/2026-15:14:07- Apro DB  c:\\nodo\\orbis.mdb",
                           "ERRORE : DB NON ESISTE ", "07/12/2026-15:14:07- Cassa 0 OK"}));
@@ -123,6 +172,7 @@ TEST_F(Form1Test, AFileNameAloneIsLookedForInTheCurrentFolder) {
   GoodShop(std::string(" dati.mdb"));
   disk_.Put(" DATI.MDB");
   tables_.Put(" DATI.MDB", "utenti", MemoryTable{{"codutente", "nrpos", "codattiv"}, {}});
+  tables_.Put(" DATI.MDB", "codean", MemoryTable{{"colare", "codare", "eanare"}, {}});
   form_.Form_Load();
   EXPECT_EQ(Log()[1], "07/12/2026-15:14:07- Apro DB  c:\\orbis\\dati.mdb");
   EXPECT_EQ(form_.dataDbPath(), " DATI.MDB");
@@ -144,7 +194,7 @@ TEST_F(Form1Test, TillSettingsRoundHalvesToEvenAndNullKeepsZero) {
     GoodShop();
     Utenti(Row{int32_t{1}, c.nrpos, c.codattiv});
     testing::RecordingWindow window;
-    Form1 form(window, run_log_, fs_, tables_);
+    Form1 form(window, run_log_, fs_, tables_, publication_);
     form.Form_Load();
     EXPECT_EQ(form.startup_settings().nrpos, c.expected_nrpos);
     EXPECT_EQ(form.startup_settings().codattiv, c.expected_codattiv);
@@ -176,7 +226,7 @@ TEST_F(Form1Test, TheHeartbeatWritesEverySecondTick) {
 TEST_F(Form1Test, TheHeartbeatFromACounterOfOneWritesAtTheSecondTick) {
   GoodShop();
   tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti", MemoryTable{{"codutente"}, {}});
-  Form1 form(window_, run_log_, fs_, tables_);
+  Form1 form(window_, run_log_, fs_, tables_, publication_);
   form.Form_Load();  // publishes and closes the log; reopen it to watch the ticks
   ASSERT_EQ(form.processingCounter(), 1);
   run_log_.OpenRunLog();

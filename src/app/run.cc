@@ -33,7 +33,10 @@ ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, std::FIL
     }
     return shown ? kConfigurationError : kPublished;
   } catch (const FatalError& error) {
-    Report(std::string("ERRORE : ") + error.what(), host, run_log, err, message_box);
+    // A message that already is a log line (the export's own) is kept as it stands.
+    const std::string what = error.what();
+    const std::string line = what.starts_with("ERRORE") ? what : "ERRORE : " + what;
+    Report(line, host, run_log, err, message_box);
     return kFatal;
   }
 }

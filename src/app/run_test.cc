@@ -5,6 +5,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/recording_window.h"
 #include "fakes/in_memory_tables.h"
+#include "fakes/recording_ftp_control.h"
 
 namespace catpub::app {
 namespace {
@@ -35,7 +36,8 @@ class RunTest : public ::testing::Test {
   log::RunLog run_log_{fs_, files_, clock_};
   testing::InMemoryTables tables_;
   testing::RecordingWindow window_;
-  Form1 form_{window_, run_log_, fs_, tables_};
+  testing::RecordingFtpControl ftp_;
+  Form1 form_{window_, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
 };
 
 TEST_F(RunTest, AConfigurationErrorEndsWithStatus1) {
