@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "db/names.h"
+#include "db/row_codec.h"
 #include "platform/fatal_error.h"
 
 namespace catpub::db {
@@ -33,57 +34,98 @@ std::optional<int64_t> WholeNumberOf(const Value& value) {
   return std::visit(Visitor{}, value);
 }
 
-size_t FindColumn(const std::vector<std::string>& columns, std::string_view name) {
-  const std::string folded = FoldName(name);
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (FoldName(columns[i]) == folded) return i;
+// The column named `name` (compared as db/names.h says), or names.size() when there is none.
+// Callers mostly spell names as stored and read a row's columns in the same order every time, so
+// an exact match is tried first, starting at `hint`.
+size_t FindColumn(const std::vector<std::string>& names, const std::vector<std::string>& folded,
+                  std::string_view name, size_t hint = 0) {
+  const size_t count = names.size();
+  for (size_t i = 0, at = hint; i < count; ++i, at = at + 1 == count ? 0 : at + 1) {
+    if (names[at] == name) return at;
   }
-  return columns.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (MatchesFolded(name, folded[i])) return i;
+  }
+  return count;
+}
+
+// Where value `column` of an encoded row starts; nullopt when the row is malformed.
+std::optional<size_t> ValuePosition(std::string_view row, size_t column) {
+  size_t pos = 0;
+  for (size_t i = 0; i <= column; ++i) {
+    std::optional<size_t> size = EncodedValueSize(row, pos);
+    if (!size) return std::nullopt;
+    if (i == column) return pos;
+    pos += *size;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
+
+DataSource::ColumnNames::ColumnNames(const std::vector<std::string>& stored) : names(stored) {
+  for (const std::string& name : stored) folded.push_back(FoldName(name));
+}
 
 void DataSource::Refresh() {
   RecordSource source = ParseRecordSource(record_source_);
   table_ = source.table;
   cursor_.reset();
   has_row_ = false;
+  columns_ = nullptr;
   if (!source.where_column) {
     cursor_ = tables_.OpenTable(database_, source.table);
-    columns_ = cursor_->Columns();
+    walk_columns_ = std::make_unique<ColumnNames>(cursor_->Columns());
+    columns_ = walk_columns_.get();
     MoveNext();
     return;
   }
   const Index& index = IndexFor(source);
-  columns_ = index.columns;
-  auto found = index.first_rows.find(source.where_value);
-  if (found != index.first_rows.end()) {
-    row_ = found->second;
+  columns_ = &index.columns;
+  if (std::optional<std::string_view> row = index.first_rows.Find(source.where_value)) {
+    row_.resize(index.columns.names.size());
+    DecodeRow(*row, 0, row_);
     has_row_ = true;
   }
 }
 
 const DataSource::Index& DataSource::IndexFor(const RecordSource& source) {
+  if (last_index_.index && last_index_.database == database_ &&
+      last_index_.table == source.table && last_index_.column == *source.where_column) {
+    return *last_index_.index;
+  }
   const std::string key =
       FoldName(database_) + '\n' + FoldName(source.table) + '\n' + FoldName(*source.where_column);
   auto cached = indexes_.find(key);
-  if (cached != indexes_.end()) return cached->second;
-
-  std::unique_ptr<RowCursor> cursor = tables_.OpenTable(database_, source.table);
-  Index index;
-  index.columns = cursor->Columns();
-  size_t column = FindColumn(index.columns, *source.where_column);
-  if (column == index.columns.size()) {
-    throw FatalError("column " + *source.where_column + " not found in table " + source.table +
-                     " of " + database_);
+  if (cached == indexes_.end()) {
+    std::unique_ptr<RowCursor> cursor = tables_.OpenTable(database_, source.table);
+    cached = indexes_.emplace(key, BuildIndex(*cursor, source, database_)).first;
   }
-  std::vector<Value> row;
-  while (cursor->Next(row)) {
-    if (std::optional<int64_t> number = WholeNumberOf(row[column])) {
-      index.first_rows.try_emplace(*number, row);
+  last_index_ = LastIndex{database_, source.table, *source.where_column, &cached->second};
+  return cached->second;
+}
+
+DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& source,
+                                         const std::string& database) {
+  Index index{ColumnNames(cursor.Columns()), FirstRowIndex()};
+  const size_t column =
+      FindColumn(index.columns.names, index.columns.folded, *source.where_column);
+  if (column == index.columns.names.size()) {
+    throw FatalError("column " + *source.where_column + " not found in table " + source.table +
+                     " of " + database);
+  }
+  std::string buffer;
+  std::string_view encoded;
+  Value key;
+  while (cursor.NextEncoded(buffer, encoded)) {
+    std::optional<size_t> pos = ValuePosition(encoded, column);
+    if (!pos) throw FatalError("malformed row in table " + source.table + " of " + database);
+    DecodeValue(encoded, *pos, key);
+    if (std::optional<int64_t> number = WholeNumberOf(key)) {
+      index.first_rows.Insert(*number, encoded);
     }
   }
-  return indexes_.emplace(key, std::move(index)).first->second;
+  return index;
 }
 
 void DataSource::MoveNext() {
@@ -96,8 +138,10 @@ size_t DataSource::ColumnIndex(std::string_view column) const {
     throw FatalError("no current row in table " + table_ + " of " + database_ + " (column " +
                      std::string(column) + ")");
   }
-  size_t index = FindColumn(columns_, column);
-  if (index == columns_.size()) {
+  size_t index = FindColumn(columns_->names, columns_->folded, column,
+                            next_column_ < columns_->names.size() ? next_column_ : 0);
+  next_column_ = index + 1;
+  if (index == columns_->names.size()) {
     throw FatalError("column " + std::string(column) + " not found in table " + table_ + " of " +
                      database_);
   }

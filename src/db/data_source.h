@@ -1,16 +1,17 @@
 // A bound data source of Form1 (var, codean, listi01): point it at a database, give it a record
 // source, refresh, then walk the record set. Rows come in stored order, so the first row returned is
-// the first one stored. The first "where C = N" query on a table reads the table once and indexes C;
-// later queries on it are answered from that index with the answer a scan would give.
+// the first one stored. The first "where C = N" query on a table reads the table once and keeps the
+// first row for each value of C (db/first_row_index.h); later queries on it are answered from there
+// with the answer a scan would give.
 #pragma once
 
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "db/first_row_index.h"
 #include "db/record_source.h"
 #include "db/table_source.h"
 #include "db/value.h"
@@ -30,7 +31,8 @@ class DataSource {
   void Refresh();
   // True exactly when there is no current row.
   bool Eof() const { return !has_row_; }
-  // Throws FatalError for a column the table does not have, or at end-of-file.
+  // Throws FatalError for a column the table does not have, or at end-of-file. Cheap: callers ask
+  // for a dozen columns of each of a million rows.
   bool IsNull(std::string_view column) const;
   const Value& Field(std::string_view column) const;
   void MoveNext();
@@ -39,24 +41,42 @@ class DataSource {
   const std::string& table_name() const { return table_; }
 
  private:
-  // First row stored for each value of one column.
+  // A table's column names as stored and folded (db/names.h).
+  struct ColumnNames {
+    explicit ColumnNames(const std::vector<std::string>& stored);
+    std::vector<std::string> names;
+    std::vector<std::string> folded;
+  };
+  // First row stored for each whole-number value of one column.
   struct Index {
-    std::vector<std::string> columns;
-    std::unordered_map<int64_t, std::vector<Value>> first_rows;
+    ColumnNames columns;
+    FirstRowIndex first_rows;
+  };
+  // The last index used, found again by the texts of its query without folding them.
+  struct LastIndex {
+    std::string database;
+    std::string table;
+    std::string column;
+    const Index* index = nullptr;
   };
   const Index& IndexFor(const RecordSource& source);
+  static Index BuildIndex(RowCursor& cursor, const RecordSource& source,
+                          const std::string& database);
   size_t ColumnIndex(std::string_view column) const;
 
   TableSource& tables_;
   std::string database_;
   std::string record_source_;
   std::string table_;
-  std::unique_ptr<RowCursor> cursor_;  // set while walking a whole table
-  std::vector<std::string> columns_;
+  std::unique_ptr<RowCursor> cursor_;         // set while walking a whole table
+  std::unique_ptr<ColumnNames> walk_columns_;  // the walked table's columns
+  const ColumnNames* columns_ = nullptr;       // the current record set's columns
   std::vector<Value> row_;
   bool has_row_ = false;
+  mutable size_t next_column_ = 0;  // where the next column lookup starts
   // Keyed by folded database path + table + column.
   std::map<std::string, Index> indexes_;
+  LastIndex last_index_;
 };
 
 }  // namespace catpub::db

@@ -6,6 +6,14 @@ namespace catpub::db {
 
 std::string FoldName(std::string_view name) { return platform::FoldCase(name); }
 
+bool MatchesFolded(std::string_view name, std::string_view folded) {
+  if (name.size() != folded.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (platform::FoldedByte(name, i) != folded[i]) return false;
+  }
+  return true;
+}
+
 bool SameName(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
 
 }  // namespace catpub::db

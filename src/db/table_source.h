@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/value.h"
@@ -18,6 +19,10 @@ class RowCursor {
   // Reads the next row into `row`, one value per column; false after the last row. Throws
   // FatalError when the table turns out to be damaged.
   virtual bool Next(std::vector<Value>& row) = 0;
+  // Reads the next row encoded as db/row_codec.h says; `encoded` stays valid until the next call
+  // and may point into `buffer`. False after the last row; throws as Next does. The default encodes
+  // what Next reads; a source that receives rows encoded hands them over without decoding them.
+  virtual bool NextEncoded(std::string& buffer, std::string_view& encoded);
 };
 
 class TableSource {

@@ -2,24 +2,20 @@
 
 namespace catpub::platform {
 
-std::string FoldCase(std::string_view text) {
-  std::string folded;
-  folded.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 'A' && c <= 'Z') {
-      folded += static_cast<char>(c + ('a' - 'A'));
-    } else if (c == 0xC3 && i + 1 < text.size()) {
-      // U+00C0..U+00DE are the capitals of U+00E0..U+00FE, but for U+00D7 (multiplication sign).
-      auto next = static_cast<unsigned char>(text[i + 1]);
-      if (next >= 0x80 && next <= 0x9E && next != 0x97) next += 0x20;
-      folded += static_cast<char>(c);
-      folded += static_cast<char>(next);
-      ++i;
-    } else {
-      folded += static_cast<char>(c);
-    }
+char FoldedByte(std::string_view text, size_t i) {
+  auto c = static_cast<unsigned char>(text[i]);
+  if (c >= 'A' && c <= 'Z') return static_cast<char>(c + ('a' - 'A'));
+  // U+00C0..U+00DE are the capitals of U+00E0..U+00FE, but for U+00D7 (multiplication sign).
+  if (i > 0 && static_cast<unsigned char>(text[i - 1]) == 0xC3 && c >= 0x80 && c <= 0x9E &&
+      c != 0x97) {
+    return static_cast<char>(c + 0x20);
   }
+  return static_cast<char>(c);
+}
+
+std::string FoldCase(std::string_view text) {
+  std::string folded(text.size(), '\0');
+  for (size_t i = 0; i < text.size(); ++i) folded[i] = FoldedByte(text, i);
   return folded;
 }
 

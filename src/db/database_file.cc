@@ -1,0 +1,82 @@
+#include "db/database_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "platform/fatal_error.h"
+
+namespace catpub::db {
+namespace {
+
+// Page 0 starts with 00 01 00 00, the engine's name, and at 0x14 the format version.
+constexpr std::string_view kJetSignature("\0\1\0\0Standard Jet DB", 19);
+constexpr std::string_view kAceSignature("\0\1\0\0Standard ACE DB", 19);
+constexpr size_t kVersionOffset = 0x14;
+constexpr unsigned char kJet3Version = 0;
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+// The first bytes of the file, up to and including the version byte.
+std::string ReadStart(const std::filesystem::path& local_path, const std::string& windows_path) {
+  int fd = ::open(local_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    throw FatalError("database file " + windows_path + " cannot be opened: " + ErrnoText(errno));
+  }
+  std::string start(kVersionOffset + 1, '\0');
+  ssize_t got = ::pread(fd, start.data(), start.size(), 0);
+  int error = errno;
+  ::close(fd);
+  if (got < 0) {
+    throw FatalError("database file " + windows_path + " cannot be read: " + ErrnoText(error));
+  }
+  start.resize(static_cast<size_t>(got));
+  return start;
+}
+
+}  // namespace
+
+void CheckAccess2000File(const std::filesystem::path& local_path, const std::string& windows_path) {
+  struct stat info {};
+  if (::stat(local_path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      throw FatalError("database file " + windows_path + " not found");
+    }
+    throw FatalError("database file " + windows_path + " cannot be read: " + ErrnoText(errno));
+  }
+  if (S_ISDIR(info.st_mode)) {
+    throw FatalError(windows_path + " is a folder, not an Access database");
+  }
+  if (!S_ISREG(info.st_mode)) {
+    throw FatalError(windows_path + " is not a regular file, not an Access database");
+  }
+  if (info.st_size == 0) {
+    throw FatalError("database file " + windows_path + " is empty, not an Access database");
+  }
+  std::string start = ReadStart(local_path, windows_path);
+  if (start.size() <= kVersionOffset) {
+    throw FatalError(windows_path + " is not an Access database (too short)");
+  }
+  auto version = static_cast<unsigned char>(start[kVersionOffset]);
+  if (start.starts_with(kAceSignature) || (start.starts_with(kJetSignature) && version > 1)) {
+    throw FatalError(windows_path +
+                     " is an Access 2007 or later database (.accdb), not an Access 2000 database");
+  }
+  if (!start.starts_with(kJetSignature)) {
+    throw FatalError(windows_path + " is not an Access database");
+  }
+  if (version == kJet3Version) {
+    throw FatalError(windows_path + " is an Access 97 (Jet 3) database, not an Access 2000 database");
+  }
+  if (info.st_size % kJet4PageSize != 0) {
+    throw FatalError("database file " + windows_path + " is truncated: " +
+                     std::to_string(info.st_size) + " bytes is not a whole number of " +
+                     std::to_string(kJet4PageSize) + "-byte pages");
+  }
+}
+
+}  // namespace catpub::db

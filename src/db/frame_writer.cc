@@ -1,0 +1,60 @@
+#include "db/frame_writer.h"
+
+namespace catpub::db::reader {
+namespace {
+
+constexpr auto kFlushInterval = std::chrono::milliseconds(200);
+// The clock is looked at once every so many rows.
+constexpr uint32_t kRowsBetweenClockChecks = 64;
+
+}  // namespace
+
+FrameWriter::FrameWriter(std::function<void(std::string_view)> emit)
+    : emit_(std::move(emit)), last_flush_(std::chrono::steady_clock::now()) {
+  BeginRows(rows_);
+}
+
+void FrameWriter::Begin(uint32_t rows_stored, const std::vector<std::string>& columns) {
+  frame_.clear();
+  AppendFrame(frame_, FrameKind::kHeader, EncodeHeader(Header{rows_stored, columns}));
+  emit_(frame_);
+  last_flush_ = std::chrono::steady_clock::now();
+}
+
+void FrameWriter::Row(std::string_view encoded) {
+  rows_.append(encoded);
+  ++batched_;
+  if (rows_.size() >= kRowBatchBytes) return FlushRows();
+  if (batched_ % kRowsBetweenClockChecks == 0 &&
+      std::chrono::steady_clock::now() - last_flush_ >= kFlushInterval) {
+    FlushRows();
+  }
+}
+
+void FrameWriter::End() {
+  FlushRows();
+  frame_.clear();
+  AppendFrame(frame_, FrameKind::kEnd, EncodeEnd(sent_));
+  emit_(frame_);
+}
+
+void FrameWriter::Fail(FailureKind kind, const std::string& message) {
+  FlushRows();
+  frame_.clear();
+  AppendFrame(frame_, FrameKind::kFailure, EncodeFailure(Failure{kind, message}));
+  emit_(frame_);
+}
+
+void FrameWriter::FlushRows() {
+  last_flush_ = std::chrono::steady_clock::now();
+  if (batched_ == 0) return;
+  FinishRows(rows_, batched_);
+  frame_.clear();
+  AppendFrame(frame_, FrameKind::kRows, rows_);
+  emit_(frame_);
+  sent_ += batched_;
+  batched_ = 0;
+  BeginRows(rows_);
+}
+
+}  // namespace catpub::db::reader

@@ -1,0 +1,45 @@
+// Stored forms of Access 2000 (Jet 4) data that the reader decodes itself rather than through
+// libmdb's printing: text, long values (Memo), Decimal and Replication ID values, and the rows of a
+// page. Everything here checks sizes and offsets before reading; nothing needs libmdb.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace catpub::db::jet {
+
+inline constexpr size_t kPageSize = 4096;
+inline constexpr uint8_t kDataPage = 0x01;
+// The header of a long-value field: length and flags, page and row, and four unused bytes.
+inline constexpr size_t kLongValueHeader = 12;
+
+// Appends the UTF-8 form of Jet 4 stored text to `out`. Text is stored as UTF-16LE, or
+// "compressed" (marked by FF FE): runs of one-byte characters (code points below 256) alternating,
+// at each 00 byte, with runs of UTF-16LE. A lone surrogate reads as U+FFFD; a trailing odd byte is
+// ignored.
+void AppendTextAsUtf8(std::string_view stored, std::string& out);
+
+// The bytes of row `row` of data page `page` (kPageSize bytes); nullopt when the page is not a data
+// page, has no such row, or the row's offsets do not fit the page. Flags in the offsets are ignored.
+std::optional<std::string_view> PageRow(std::string_view page, uint32_t row);
+
+// The stored bytes of the long value whose field (its kLongValueHeader bytes, plus the data of an
+// inline value) is `field`. Pages of other rows come from `read_page`, which gives a page's
+// kPageSize bytes or nullopt when it cannot be read; the view need only live until the next call.
+// Long values are at most 16 MiB - 1 bytes stored (a 24-bit length). Throws FatalError when a page
+// cannot be read, the chain is broken or loops, or the length disagrees with the header.
+using PageReader = std::function<std::optional<std::string_view>(uint32_t page)>;
+std::string ReadLongValue(std::string_view field, const PageReader& read_page);
+
+// A Decimal column's 17 stored bytes (a sign byte, then a 128-bit magnitude as four little-endian
+// 32-bit words, most significant first) times 10^-scale, to the nearest double.
+double DecimalToDouble(std::string_view stored, int scale);
+
+// A Replication ID's 16 stored bytes as Access writes them: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
+std::string GuidText(std::string_view stored);
+
+}  // namespace catpub::db::jet

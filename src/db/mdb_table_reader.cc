@@ -1,0 +1,331 @@
+#include "db/mdb_table_reader.h"
+
+// libmdb's header needs glib's first (g++ otherwise fails on "template with C linkage").
+// clang-format off
+#include <glib.h>
+#include <mdbtools.h>
+// clang-format on
+
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "db/jet_format.h"
+#include "db/names.h"
+#include "db/row_codec.h"
+#include "db/value.h"
+#include "platform/fatal_error.h"
+
+namespace catpub::db {
+namespace {
+
+// The catalog (MSysObjects) is the table defined on page 2. It is walked here like any table, so
+// that libmdb's own catalog reading, which parses every object's property blob and crashes or
+// loops on damaged ones, is never called: the program needs no property.
+constexpr uint32_t kCatalogPage = 2;
+constexpr int kLocalTable = 1;
+constexpr int kLinkedOdbcTable = 4;
+constexpr int kLinkedAccessTable = 6;
+// A data page: the row count at 12, then each row's offset, whose top bits are flags.
+constexpr int kRowCountOffset = 12;
+constexpr int kOffsetMask = 0x1fff;
+constexpr int kDeletedRow = 0x4000;
+constexpr int kMovedRow = 0x8000;
+
+struct HandleCloser {
+  void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
+};
+struct TableFreer {
+  void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+
+// Stored size of the fixed-size types; 0 for Yes/No (kept in the null flag) and variable types.
+size_t StoredSize(int type) {
+  switch (type) {
+    case MDB_BYTE:
+      return 1;
+    case MDB_INT:
+      return 2;
+    case MDB_LONGINT:
+    case MDB_FLOAT:
+    case MDB_COMPLEX:
+      return 4;
+    case MDB_MONEY:
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+      return 8;
+    case MDB_REPID:
+      return 16;
+    case MDB_NUMERIC:
+      return 17;
+    default:
+      return 0;
+  }
+}
+
+bool KnownType(int type) {
+  return StoredSize(type) > 0 || type == MDB_BOOL || type == MDB_TEXT || type == MDB_MEMO ||
+         type == MDB_OLE || type == MDB_BINARY;
+}
+
+template <typename T>
+T Load(std::string_view bytes) {
+  T value;
+  std::memcpy(&value, bytes.data(), sizeof(T));
+  return value;
+}
+
+// Walks the rows of one table in stored order, checking every field against its row before
+// reading it and encoding each row as db/row_codec.h says.
+class TableWalker {
+ public:
+  // `wanted` names the columns to decode (all when empty); the others read as Null.
+  TableWalker(MdbHandle* mdb, uint32_t definition_page, const std::string& name,
+              const std::vector<std::string>& wanted = {})
+      : mdb_(mdb), name_(name) {
+    entry_.mdb = mdb;
+    std::snprintf(entry_.object_name, sizeof(entry_.object_name), "%s", name.c_str());
+    entry_.object_type = MDB_TABLE;
+    entry_.table_pg = definition_page;
+    table_.reset(mdb_read_table(&entry_));
+    if (!table_) throw FatalError("the definition of table " + name + " cannot be read");
+    // An empty usage map makes libmdb dereference a null pointer when it looks for data pages.
+    if (!table_->usage_map || table_->map_sz == 0) {
+      throw FatalError("the page map of table " + name + " is damaged");
+    }
+    if (!mdb_read_columns(table_.get()) || table_->num_cols == 0 ||
+        table_->columns->len != table_->num_cols) {
+      throw FatalError("the columns of table " + name + " cannot be read");
+    }
+    for (unsigned i = 0; i < table_->num_cols; ++i) {
+      MdbColumn* column = Column(i);
+      if (!KnownType(column->col_type)) {
+        throw FatalError("column " + std::string(column->name) + " of table " + name +
+                         " has an unknown type " + std::to_string(column->col_type));
+      }
+      names_.emplace_back(column->name);
+      bool decode = wanted.empty();
+      for (const std::string& w : wanted) decode = decode || SameName(w, column->name);
+      wanted_.push_back(decode);
+    }
+    fields_.resize(table_->num_cols);
+    mdb_rewind_table(table_.get());
+  }
+  TableWalker(const TableWalker&) = delete;
+  TableWalker& operator=(const TableWalker&) = delete;
+
+  const std::vector<std::string>& column_names() const { return names_; }
+  uint32_t rows_stored() const { return table_->num_rows; }
+
+  // Encodes the next row into `row`; false after the last one. Pages come from libmdb's walk of
+  // the table's page map; the rows of each page are taken here, so that each is split into its
+  // fields once, and a row that cannot be split is damage rather than a row silently skipped.
+  bool Next(std::string& row) {
+    for (;;) {
+      if (next_row_ >= rows_on_page_) {
+        if (!mdb_read_next_dpg(table_.get())) return false;
+        rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
+        next_row_ = 0;
+        continue;
+      }
+      const unsigned number = next_row_++;
+      // Deleted rows, and rows moved to another page (only a pointer stays here), are skipped.
+      if (mdb_get_int16(mdb_->pg_buf, kRowCountOffset + 2 + 2 * static_cast<int>(number)) &
+          (kDeletedRow | kMovedRow)) {
+        continue;
+      }
+      int start = 0;
+      size_t size = 0;
+      if (mdb_find_row(mdb_, static_cast<int>(number), &start, &size) != 0) {
+        throw Damage("row " + std::to_string(number) + " of page " +
+                     std::to_string(table_->cur_phys_pg) + " lies outside the page");
+      }
+      if (size == 0) continue;  // as libmdb does; the row count tells whether a row was lost
+      if (++rows_read_ > table_->num_rows) TooManyRows();
+      row_start_ = start & kOffsetMask;
+      row_end_ = row_start_ + static_cast<int>(size);
+      if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
+        throw RowDamage("it cannot be split into its fields");
+      }
+      row.clear();
+      for (unsigned i = 0; i < table_->num_cols; ++i) AppendField(i, row);
+      return true;
+    }
+  }
+
+  // Throws FatalError unless exactly the rows the table stores were read.
+  void CheckComplete() const {
+    if (rows_read_ != table_->num_rows) {
+      throw FatalError("table " + name_ + " stores " + std::to_string(table_->num_rows) +
+                       " rows but " + std::to_string(rows_read_) + " could be read");
+    }
+  }
+
+ private:
+  MdbColumn* Column(unsigned i) const {
+    return static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
+  }
+
+  FatalError Damage(const std::string& what) const {
+    return FatalError("table " + name_ + " is damaged: " + what);
+  }
+
+  // The current row's damage.
+  FatalError RowDamage(const std::string& what) const {
+    return Damage("row " + std::to_string(rows_read_) + " (page " +
+                  std::to_string(table_->cur_phys_pg) + "): " + what);
+  }
+
+  [[noreturn]] void TooManyRows() const {
+    throw FatalError("table " + name_ + " stores " + std::to_string(table_->num_rows) +
+                     " rows but more can be read");
+  }
+
+  // The field's bytes, after checking that they lie within the row (and so within the page).
+  std::string_view FieldBytes(const MdbField& field, const MdbColumn& column) const {
+    if (field.siz < 0 || field.start < row_start_ || field.start > row_end_ ||
+        field.siz > row_end_ - field.start) {
+      throw RowDamage("column " + std::string(column.name) + " lies outside the row");
+    }
+    std::string_view bytes(reinterpret_cast<const char*>(mdb_->pg_buf) + field.start,
+                           static_cast<size_t>(field.siz));
+    if (bytes.size() < StoredSize(column.col_type)) {
+      throw RowDamage("column " + std::string(column.name) + " is shorter than its type");
+    }
+    return bytes;
+  }
+
+  std::optional<std::string_view> ReadPage(uint32_t page) {
+    if (mdb_read_alt_pg(mdb_, page) != static_cast<ssize_t>(jet::kPageSize)) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(mdb_->alt_pg_buf), jet::kPageSize);
+  }
+
+  void AppendField(unsigned i, std::string& out) {
+    const MdbField& field = fields_[i];
+    const MdbColumn& column = *Column(i);
+    if (!wanted_[i]) return AppendNull(out);
+    // Yes/No keeps its value in the null flag: set means Yes. It is never Null.
+    if (column.col_type == MDB_BOOL) return AppendBool(out, !field.is_null);
+    if (field.is_null) return AppendNull(out);
+    std::string_view bytes = FieldBytes(field, column);
+    switch (column.col_type) {
+      case MDB_BYTE:
+        return AppendByte(out, static_cast<uint8_t>(bytes[0]));
+      case MDB_INT:
+        return AppendInteger(out, Load<int16_t>(bytes));
+      case MDB_LONGINT:
+      case MDB_COMPLEX:
+        return AppendLong(out, Load<int32_t>(bytes));
+      case MDB_FLOAT:
+        return AppendSingle(out, Load<float>(bytes));
+      case MDB_DOUBLE:
+        return AppendDouble(out, Load<double>(bytes));
+      case MDB_MONEY:
+        return AppendCurrency(out, Load<int64_t>(bytes));
+      case MDB_DATETIME:
+        return AppendDateTime(out, Load<double>(bytes));
+      case MDB_NUMERIC:
+        return AppendDouble(out, jet::DecimalToDouble(bytes, column.col_prec));
+      case MDB_REPID:
+        return AppendText(out, jet::GuidText(bytes));
+      case MDB_TEXT:
+        text_.clear();
+        jet::AppendTextAsUtf8(bytes, text_);
+        return AppendText(out, text_);
+      case MDB_MEMO:
+        return AppendMemo(bytes, column, out);
+      default:
+        // OLE Object and Binary columns are never read by the program: they read as Null.
+        return AppendNull(out);
+    }
+  }
+
+  void AppendMemo(std::string_view field, const MdbColumn& column, std::string& out) {
+    text_.clear();
+    if (!field.empty()) {
+      std::string stored;
+      try {
+        stored = jet::ReadLongValue(field, [this](uint32_t page) { return ReadPage(page); });
+      } catch (const FatalError& e) {
+        throw RowDamage("column " + std::string(column.name) + ": " + e.what());
+      }
+      jet::AppendTextAsUtf8(stored, text_);
+    }
+    AppendText(out, text_);
+  }
+
+  MdbHandle* mdb_;
+  std::string name_;
+  MdbCatalogEntry entry_{};  // table_ points at it
+  std::unique_ptr<MdbTableDef, TableFreer> table_;
+  std::vector<std::string> names_;
+  std::vector<bool> wanted_;
+  std::vector<MdbField> fields_;
+  unsigned rows_on_page_ = 0;
+  unsigned next_row_ = 0;
+  int row_start_ = 0;
+  int row_end_ = 0;
+  uint64_t rows_read_ = 0;
+  std::string text_;
+};
+
+struct CatalogEntry {
+  std::string name;
+  uint32_t definition_page = 0;
+  int type = 0;
+};
+
+// The table's catalog entry; nullopt when the catalog has no table of that name.
+std::optional<CatalogEntry> FindTable(MdbHandle* mdb, std::string_view table) {
+  TableWalker catalog(mdb, kCatalogPage, "MSysObjects", {"Id", "Name", "Type"});
+  const std::vector<std::string>& columns = catalog.column_names();
+  auto find = [&columns](std::string_view name) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (SameName(columns[i], name)) return i;
+    }
+    throw FatalError("the catalog has no column " + std::string(name));
+  };
+  const size_t id = find("Id"), name = find("Name"), type = find("Type");
+  const std::string folded = FoldName(table);
+  std::optional<CatalogEntry> found;
+  std::string encoded;
+  std::vector<Value> row(columns.size());
+  while (catalog.Next(encoded)) {
+    DecodeRow(encoded, 0, row);
+    const auto* object_name = std::get_if<std::string>(&row[name]);
+    const auto* object_id = std::get_if<int32_t>(&row[id]);
+    const auto* object_type = std::get_if<int16_t>(&row[type]);
+    if (found || !object_name || !object_id || !object_type) continue;
+    int kind = *object_type & 0x7F;
+    if ((kind == kLocalTable || kind == kLinkedOdbcTable || kind == kLinkedAccessTable) &&
+        MatchesFolded(*object_name, folded)) {
+      found = CatalogEntry{*object_name, static_cast<uint32_t>(*object_id) & 0x00FFFFFF, kind};
+    }
+  }
+  catalog.CheckComplete();
+  return found;
+}
+
+}  // namespace
+
+TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink) {
+  std::unique_ptr<MdbHandle, HandleCloser> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
+  if (!mdb) throw FatalError("libmdb cannot open the file");
+  if (mdb->f->jet_version != MDB_VER_JET4) {
+    throw FatalError("the file is not an Access 2000 (Jet 4) database");
+  }
+  std::optional<CatalogEntry> entry = FindTable(mdb.get(), table);
+  if (!entry) return TableRead::kNotFound;
+  if (entry->type != kLocalTable) {
+    throw FatalError("table " + entry->name +
+                     " is linked to another database, which this program does not read");
+  }
+  TableWalker walker(mdb.get(), entry->definition_page, entry->name);
+  sink.Begin(walker.rows_stored(), walker.column_names());
+  std::string row;
+  while (walker.Next(row)) sink.Row(row);
+  walker.CheckComplete();
+  return TableRead::kRead;
+}
+
+}  // namespace catpub::db

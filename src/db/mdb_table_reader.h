@@ -1,0 +1,32 @@
+// Reads one table of an Access 2000 file through libmdb, every value decoded exactly from its stored
+// bytes after its position was checked against the page. libmdb can crash, loop or exhaust memory
+// on a damaged file, so this runs only inside the reader process (and in-process in the benchmark
+// and the fuzz target, which expect that).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace catpub::db {
+
+// Receives a table: its columns once, then its rows in stored order, each encoded as
+// db/row_codec.h says.
+class TableSink {
+ public:
+  virtual ~TableSink() = default;
+  virtual void Begin(uint32_t rows_stored, const std::vector<std::string>& columns) = 0;
+  virtual void Row(std::string_view encoded) = 0;
+};
+
+enum class TableRead { kRead, kNotFound };
+
+// Reads table `table` (matched as db::FoldName matches names) of the file at `path` into `sink`.
+// kNotFound when the database has no such table (the sink then got nothing). Throws FatalError
+// saying what is damaged when the file cannot be read: it is not an Access 2000 database, its
+// catalog or the table's definition cannot be read, a row does not fit its page, a Memo value's
+// pages are broken, or fewer or more rows can be read than the table stores.
+TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink);
+
+}  // namespace catpub::db

@@ -1,0 +1,48 @@
+// The real table source: Access 2000 files read by the reader process catalog-publisher-reader,
+// which alone runs libmdb. The file is checked here first (db/database_file.h); then each opened
+// table is one reader process streaming the table's rows in large binary batches, watched for
+// progress, under a memory limit. Whatever the file does to the reader (crash, endless loop,
+// exhausted memory, reported damage), this process gets a FatalError, never a signal or a hang.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "db/table_source.h"
+#include "platform/file_system.h"
+
+namespace catpub::db {
+
+struct ReaderOptions {
+  // The reader executable; empty means catalog-publisher-reader in the folder of this program.
+  std::filesystem::path executable;
+  // The reader is killed when it sends nothing for this long while its rows are awaited.
+  std::chrono::milliseconds idle_limit{20000};
+  // The reader's address space limit.
+  uint64_t memory_limit_mb = 1024;
+};
+
+class MdbTableSource : public TableSource {
+ public:
+  // `files` turns the Windows paths of databases into local paths; it must outlive this source.
+  explicit MdbTableSource(platform::FileSystem& files, ReaderOptions options = ReaderOptions());
+
+  // Throws FatalError naming the file (Windows path): "database file X not found", "X is not an
+  // Access database", ..., "table T not found in X", or "database damaged or unreadable: X, table
+  // T: ..." with what the reader reported or how it ended. The cursor's Next throws the last kind
+  // too, when the damage shows only later in the table.
+  std::unique_ptr<RowCursor> OpenTable(const std::string& database,
+                                       const std::string& table) override;
+
+ private:
+  platform::FileSystem& files_;
+  ReaderOptions options_;
+};
+
+// catalog-publisher-reader in the folder of the running program.
+std::filesystem::path ReaderBesideProgram();
+
+}  // namespace catpub::db

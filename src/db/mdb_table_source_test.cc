@@ -1,0 +1,522 @@
+// The real table source end to end: Access 2000 files made by the project's writer, read through
+// the real reader process. Damaged files are writer files patched as damage is found in the field.
+#include "db/mdb_table_source.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cfloat>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <random>
+
+#include "db/data_source.h"
+#include "fakes/folder_file_system.h"
+#include "mdbwriter/mdb_writer.h"
+#include "platform/fatal_error.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CATPUB_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CATPUB_ASAN 1
+#endif
+#endif
+
+namespace catpub::db {
+namespace {
+
+using mdbwriter::ColumnType;
+using std::chrono::milliseconds;
+using Rows = std::vector<std::vector<Value>>;
+
+constexpr char kData[] = "C:\\ORBIS\\DATI.MDB";
+constexpr size_t kPage = 4096;
+// The watchdog's bound in the tests of damaged files, and how much longer a failure may take.
+constexpr milliseconds kIdleLimit{3000};
+constexpr milliseconds kSlack{5000};
+
+std::string Bytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Put(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+uint32_t U32(const std::string& bytes, size_t at) {
+  uint32_t value;
+  std::memcpy(&value, bytes.data() + at, 4);
+  return value;
+}
+
+void PutU16(std::string& bytes, size_t at, uint16_t value) { std::memcpy(&bytes[at], &value, 2); }
+void PutU32(std::string& bytes, size_t at, uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
+
+// Pages of the file whose type byte is `type` and, when given, whose owner (bytes 4..7) is `owner`.
+std::vector<size_t> Pages(const std::string& file, uint8_t type,
+                          std::optional<uint32_t> owner = std::nullopt) {
+  std::vector<size_t> pages;
+  for (size_t page = 1; (page + 1) * kPage <= file.size(); ++page) {
+    if (static_cast<uint8_t>(file[page * kPage]) != type) continue;
+    if (owner && U32(file, page * kPage + 4) != *owner) continue;
+    pages.push_back(page);
+  }
+  return pages;
+}
+
+std::vector<int> OpenDescriptors() {
+  std::vector<int> fds;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    fds.push_back(std::stoi(entry.path().filename()));
+  }
+  std::sort(fds.begin(), fds.end());
+  return fds;
+}
+
+bool HasChildren() {
+  errno = 0;
+  return !(::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD);
+}
+
+class MdbTableSourceTest : public ::testing::Test {
+ protected:
+  MdbTableSourceTest() : root_(MakeRoot()), files_(root_) {
+    std::filesystem::create_directories(root_ / "c" / "ORBIS");
+  }
+  ~MdbTableSourceTest() override { std::filesystem::remove_all(root_); }
+
+  static std::filesystem::path MakeRoot() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "mdbsource-XXXXXX").string();
+    return ::mkdtemp(pattern.data());
+  }
+
+  std::filesystem::path Local(const std::string& windows_path) {
+    return files_.LocalPath(windows_path);
+  }
+  void Write(const std::vector<mdbwriter::Table>& tables, const std::string& path = kData) {
+    mdbwriter::WriteDatabase(Local(path), tables);
+  }
+
+  MdbTableSource Source(milliseconds idle = milliseconds(20000),
+                        std::filesystem::path executable = CATPUB_READER_EXE) {
+    ReaderOptions options;
+    options.executable = std::move(executable);
+    options.idle_limit = idle;
+    return MdbTableSource(files_, options);
+  }
+
+  Rows ReadAll(TableSource& source, const std::string& table, const std::string& path = kData) {
+    std::unique_ptr<RowCursor> cursor = source.OpenTable(path, table);
+    Rows rows;
+    std::vector<Value> row;
+    while (cursor->Next(row)) rows.push_back(row);
+    return rows;
+  }
+
+  // The FatalError's message reading the whole table, and that it came within the bound.
+  std::string Failure(TableSource& source, const std::string& table, milliseconds bound,
+                      const std::string& path = kData) {
+    auto start = std::chrono::steady_clock::now();
+    try {
+      ReadAll(source, table, path);
+    } catch (const FatalError& e) {
+      EXPECT_LT(std::chrono::steady_clock::now() - start, bound) << e.what();
+      return e.what();
+    }
+    ADD_FAILURE() << "no FatalError reading " << table;
+    return "";
+  }
+
+  // An executable shell script standing in for the reader.
+  std::filesystem::path Script(const std::string& name, const std::string& body) {
+    std::filesystem::path script = root_ / name;
+    Put(script, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    return script;
+  }
+
+  std::filesystem::path root_;
+  testing::FolderFileSystem files_;
+};
+
+// ---- Values -------------------------------------------------------------------------------
+
+// `characters` characters of `pattern` repeated (UTF-8).
+std::string LongText(size_t characters, std::string_view pattern) {
+  std::string text;
+  for (size_t i = 0; characters > 0;) {
+    text += pattern[i];
+    i = (i + 1) % pattern.size();
+    if ((static_cast<uint8_t>(pattern[i]) & 0xC0) != 0x80) --characters;  // a character ended
+  }
+  return text;
+}
+
+mdbwriter::Table EveryType() {
+  const std::string accented = "Società Ω € 漢字 ÀÉÎÕÜ àéîõü";
+  mdbwriter::Table table{"tipi",
+                         {{"sino", ColumnType::kBoolean},
+                          {"byte", ColumnType::kByte},
+                          {"intero", ColumnType::kInteger},
+                          {"lungo", ColumnType::kLong},
+                          {"valuta", ColumnType::kCurrency},
+                          {"singolo", ColumnType::kSingle},
+                          {"doppio", ColumnType::kDouble},
+                          {"data", ColumnType::kDateTime},
+                          {"testo", ColumnType::kText, 255},
+                          {"nota", ColumnType::kMemo}},
+                         {},
+                         {}};
+  table.rows = {
+      {false, uint8_t{0}, int16_t{-32768}, std::numeric_limits<int32_t>::min(),
+       Currency{std::numeric_limits<int64_t>::min()}, -FLT_MAX, -DBL_MAX, DateTime{-657434.0},
+       std::string(), std::string()},
+      {true, uint8_t{255}, int16_t{32767}, std::numeric_limits<int32_t>::max(),
+       Currency{std::numeric_limits<int64_t>::max()}, FLT_MAX, DBL_MAX,
+       DateTime{2958465.999988426}, LongText(255, "àbc€"), std::string("città")},
+      {false, std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{},
+       std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}},
+      {true, uint8_t{200}, int16_t{-1}, int32_t{7}, Currency{123456789}, 0.1f,
+       33.333333333333336, DateTime{45000.5}, accented, LongText(200000, accented)},
+      {false, uint8_t{1}, int16_t{0}, int32_t{-1}, Currency{-1}, FLT_TRUE_MIN, DBL_TRUE_MIN,
+       DateTime{0.0}, std::string("a"), LongText(70000, "plain ASCII text, ")},
+  };
+  return table;
+}
+
+TEST_F(MdbTableSourceTest, ReadsEveryTypeExactlyWithNullsExtremesAndLongMemos) {
+  mdbwriter::Table table = EveryType();
+  Write({table});
+  MdbTableSource source = Source();
+  std::unique_ptr<RowCursor> cursor = source.OpenTable(kData, "tipi");
+  EXPECT_EQ(cursor->Columns(), (std::vector<std::string>{"sino", "byte", "intero", "lungo",
+                                                         "valuta", "singolo", "doppio", "data",
+                                                         "testo", "nota"}));
+  Rows rows;
+  std::vector<Value> row;
+  while (cursor->Next(row)) rows.push_back(row);
+  ASSERT_EQ(rows.size(), table.rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t c = 0; c < rows[r].size(); ++c) {
+      EXPECT_EQ(rows[r][c], table.rows[r][c]) << "row " << r << " column " << c;
+    }
+  }
+  EXPECT_EQ(files_.translated().back(), kData);
+}
+
+TEST_F(MdbTableSourceTest, ReadsManyRowsInStoredOrder) {
+  constexpr int32_t kRows = 75000;
+  int32_t next = 0;
+  mdbwriter::Table table{"righe",
+                         {{"codice", ColumnType::kLong},
+                          {"nome", ColumnType::kText, 40},
+                          {"prezzo", ColumnType::kCurrency}},
+                         {},
+                         [&next](std::vector<Value>& row) {
+                           if (next == kRows) return false;
+                           row = {int32_t{next * 3}, "articolo " + std::to_string(next),
+                                  Currency{int64_t{next} * 12345}};
+                           ++next;
+                           return true;
+                         }};
+  Write({table});
+  MdbTableSource source = Source();
+  Rows rows = ReadAll(source, "righe");
+  ASSERT_EQ(rows.size(), size_t{kRows});
+  for (int32_t i = 0; i < kRows; ++i) {
+    ASSERT_EQ(rows[i], (std::vector<Value>{int32_t{i * 3}, "articolo " + std::to_string(i),
+                                           Currency{int64_t{i} * 12345}}))
+        << "row " << i;
+  }
+}
+
+TEST_F(MdbTableSourceTest, TablesAndColumnsMatchWithoutCaseAccentsIncluded) {
+  Write({{"Società",
+          {{"CodUte", ColumnType::kInteger}, {"DataBase", ColumnType::kText, 120}},
+          {{int16_t{1}, std::string("c:\\Orbis\\Dati.mdb")}},
+          {}}});
+  MdbTableSource source = Source();
+  EXPECT_EQ(ReadAll(source, "SOCIETÀ").size(), 1u);
+  DataSource var(source);
+  var.SetDatabaseName(kData);
+  var.SetRecordSource("select * from società where codute = 1 ");
+  var.Refresh();
+  ASSERT_FALSE(var.Eof());
+  EXPECT_EQ(std::get<std::string>(var.Field("DATABASE")), "c:\\Orbis\\Dati.mdb");
+  EXPECT_EQ(std::get<int16_t>(var.Field("codute")), 1);
+}
+
+TEST_F(MdbTableSourceTest, WhereQueriesThroughTheRealSourceGiveTheFirstStoredMatch) {
+  Write({{"listi01",
+          {{"codart", ColumnType::kLong}, {"desart", ColumnType::kText, 50}},
+          {{int32_t{7}, std::string("first")},
+           {std::monostate{}, std::string("null code")},
+           {int32_t{7}, std::string("second")},
+           {int32_t{-5}, std::string("negative")},
+           {int32_t{200}, std::string("two hundred")}},
+          {}},
+         {"codici",
+          {{"byte", ColumnType::kByte},
+           {"valuta", ColumnType::kCurrency},
+           {"doppio", ColumnType::kDouble},
+           {"nome", ColumnType::kText, 10}},
+          {{uint8_t{200}, Currency{90000}, 8.5, std::string("a")},
+           {std::monostate{}, std::monostate{}, 3.0, std::string("b")}},
+          {}}});
+  MdbTableSource source = Source();
+  DataSource data(source);
+  auto lookup = [&data](const std::string& sql) -> std::string {
+    data.SetDatabaseName(kData);
+    data.SetRecordSource(sql);
+    data.Refresh();
+    if (data.Eof()) return "<eof>";
+    return std::get<std::string>(data.Field(sql.find("listi01") != std::string::npos ? "desart"
+                                                                                     : "nome"));
+  };
+  EXPECT_EQ(lookup("select * from listi01 where codart = 7"), "first");
+  EXPECT_EQ(lookup("select * from listi01 where codart = -5"), "negative");
+  EXPECT_EQ(lookup("select * from listi01 where codart = 0"), "<eof>");
+  EXPECT_EQ(lookup("select * from listi01 where codart = 200"), "two hundred");
+  EXPECT_EQ(lookup("select * from codici where byte = 200"), "a");
+  EXPECT_EQ(lookup("select * from codici where byte = -56"), "<eof>");
+  EXPECT_EQ(lookup("select * from codici where valuta = 9"), "a");
+  EXPECT_EQ(lookup("select * from codici where doppio = 8"), "<eof>");
+  EXPECT_EQ(lookup("select * from codici where doppio = 3"), "b");
+  data.SetRecordSource("select * from listi01 where nessuna = 1");
+  EXPECT_THROW(data.Refresh(), FatalError);
+}
+
+TEST_F(MdbTableSourceTest, MissingTableIsNamedNotCalledDamage) {
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  MdbTableSource source = Source();
+  EXPECT_EQ(Failure(source, "listi01", kSlack),
+            "table listi01 not found in C:\\ORBIS\\DATI.MDB");
+}
+
+// ---- Files that are no Access 2000 database -------------------------------------------------
+
+TEST_F(MdbTableSourceTest, ForeignFilesAreRefusedBeforeAnyReaderRuns) {
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  const std::string good = Bytes(Local(kData));
+  std::string ace = good;
+  std::memcpy(&ace[4], "Standard ACE DB", 15);
+  ace[0x14] = 2;
+  std::string jet3 = good;
+  jet3[0x14] = 0;
+  std::mt19937 random(7);
+  std::string noise(2 * kPage, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  std::filesystem::create_directories(Local("C:\\ORBIS\\CARTELLA.MDB"));
+
+  const struct {
+    const char* path;
+    std::optional<std::string> contents;
+    const char* expected;
+  } cases[] = {
+      {"C:\\ORBIS\\MANCA.MDB", std::nullopt, "database file C:\\ORBIS\\MANCA.MDB not found"},
+      {"C:\\ORBIS\\CARTELLA.MDB", std::nullopt, "C:\\ORBIS\\CARTELLA.MDB is a folder"},
+      {"C:\\ORBIS\\VUOTO.MDB", "", "database file C:\\ORBIS\\VUOTO.MDB is empty"},
+      {"C:\\ORBIS\\TESTO.MDB", "codart;desart\r\n1;vite\r\n",
+       "C:\\ORBIS\\TESTO.MDB is not an Access database"},
+      {"C:\\ORBIS\\CASO.MDB", noise, "C:\\ORBIS\\CASO.MDB is not an Access database"},
+      {"C:\\ORBIS\\NUOVO.MDB", ace, "C:\\ORBIS\\NUOVO.MDB is an Access 2007 or later database"},
+      {"C:\\ORBIS\\VECCHIO.MDB", jet3, "C:\\ORBIS\\VECCHIO.MDB is an Access 97 (Jet 3) database"},
+      {"C:\\ORBIS\\CORTO.MDB", good.substr(0, good.size() - 100),
+       "database file C:\\ORBIS\\CORTO.MDB is truncated"},
+  };
+  // A reader that would be noticed: the checks come first.
+  MdbTableSource source = Source(kIdleLimit, Script("reader", "kill -SEGV $$"));
+  for (const auto& c : cases) {
+    if (c.contents) Put(Local(c.path), *c.contents);
+    EXPECT_TRUE(Failure(source, "codean", kSlack, c.path).starts_with(c.expected)) << c.path;
+  }
+}
+
+// ---- Damaged files: the reader reports damage or is stopped; this process goes on ------------
+
+class DamagedFileTest : public MdbTableSourceTest {
+ protected:
+  // A database of one table with a long Memo (a chain of pages), and its bytes.
+  std::string WriteArticles() {
+    int32_t next = 0;
+    Write({{"articoli",
+            {{"codart", ColumnType::kLong},
+             {"desart", ColumnType::kText, 50},
+             {"nota", ColumnType::kMemo}},
+            {},
+            [&next](std::vector<Value>& row) {
+              if (next == 3000) return false;
+              row = {int32_t{next}, "articolo " + std::to_string(next),
+                     next == 0 ? Value(LongText(30000, "testo lungo ")) : Value(std::monostate{})};
+              ++next;
+              return true;
+            }}});
+    return Bytes(Local(kData));
+  }
+
+  size_t TableDefinitionPage(const std::string& file) {
+    for (size_t page : Pages(file, 0x02)) {
+      if (page != 2) return page;
+    }
+    ADD_FAILURE() << "no table definition page";
+    return 0;
+  }
+
+  void ExpectDamaged(const std::string& file, const std::string& detail = "") {
+    Put(Local(kData), file);
+    MdbTableSource source = Source(kIdleLimit);
+    std::string message = Failure(source, "articoli", kIdleLimit + kSlack);
+    EXPECT_TRUE(message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table "
+                                    "articoli: "))
+        << message;
+    EXPECT_NE(message.find(detail), std::string::npos) << message;
+  }
+};
+
+TEST_F(DamagedFileTest, UsageMapPointingAtAnEmptyRow) {
+  std::string file = WriteArticles();
+  // Offset 55 of a definition page is the row number of its usage map; rows past the page's last
+  // one are empty. libmdb dereferences a null map there.
+  std::string table = file;
+  table[TableDefinitionPage(file) * kPage + 55] = 9;
+  ExpectDamaged(table, "page map of table articoli");
+  std::string catalog = file;
+  catalog[2 * kPage + 55] = 9;
+  ExpectDamaged(catalog, "page map of table MSysObjects");
+}
+
+TEST_F(DamagedFileTest, LongValueChainPointingAtItself) {
+  std::string file = WriteArticles();
+  std::vector<size_t> long_values = Pages(file, 0x01, 0x4C41564C);
+  ASSERT_FALSE(long_values.empty());
+  size_t page = long_values.front();
+  size_t row0 = U32(file, page * kPage + 14) & 0x1fff;
+  PutU32(file, page * kPage + row0, static_cast<uint32_t>(page << 8));
+  ExpectDamaged(file, "loop");
+}
+
+TEST_F(DamagedFileTest, VariableColumnOffsetOutsideThePage) {
+  std::string file = WriteArticles();
+  size_t page = Pages(file, 0x01, static_cast<uint32_t>(TableDefinitionPage(file))).front();
+  // Row 0 ends at the end of the page: its null mask, then the offsets of its variable columns.
+  size_t start = (U32(file, page * kPage + 14) & 0x1fff) + page * kPage;
+  size_t columns = static_cast<uint8_t>(file[start]);
+  size_t end = (page + 1) * kPage - 1;
+  PutU16(file, end - (columns + 7) / 8 - 3, 0x0fff);
+  ExpectDamaged(file, "table articoli is damaged: row 1 (page");
+}
+
+TEST_F(DamagedFileTest, TruncatedByAFewPages) {
+  std::string file = WriteArticles();
+  ExpectDamaged(file.substr(0, file.size() - 3 * kPage));
+}
+
+TEST_F(DamagedFileTest, ZeroedCatalogPage) {
+  std::string file = WriteArticles();
+  std::fill_n(file.begin() + 2 * kPage, kPage, '\0');
+  ExpectDamaged(file, "definition of table MSysObjects");
+}
+
+TEST_F(DamagedFileTest, RowCountOfADataPageChanged) {
+  std::string file = WriteArticles();
+  const size_t page = Pages(file, 0x01, static_cast<uint32_t>(TableDefinitionPage(file))).front();
+  const size_t at = page * kPage;
+  const auto rows = static_cast<uint16_t>(U32(file, at + 12));
+  // Lowered: the last row of the page is lost.
+  std::string lowered = file;
+  PutU16(lowered, at + 12, rows - 1);
+  ExpectDamaged(lowered, "stores 3000 rows but 2999 could be read");
+  // Raised, with the new row in the free space below the others: a phantom row of Nulls.
+  std::string raised = file;
+  PutU16(raised, at + 12, rows + 1);
+  const auto last_start = static_cast<uint16_t>(U32(file, at + 14 + 2 * (rows - 1)) & 0x1fff);
+  PutU16(raised, at + 14 + 2 * rows, last_start - 20);
+  ExpectDamaged(raised, "stores 3000 rows but more can be read");
+}
+
+TEST_F(DamagedFileTest, RandomPagesAfterAValidHeader) {
+  std::string file = WriteArticles();
+  std::mt19937 random(11);
+  for (size_t i = kPage; i < file.size(); ++i) file[i] = static_cast<char>(random());
+  ExpectDamaged(file);
+}
+
+// ---- Readers that crash, hang, babble or lie -----------------------------------------------
+
+TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  const milliseconds idle(500);
+  const struct {
+    const char* name;
+    const char* body;
+    const char* expected;
+  } readers[] = {
+      {"crash", "kill -SEGV $$", "the reader killed by signal 11"},
+      {"hang", "exec sleep 60", "no progress for 0.5 s"},
+      {"complain", "echo 'libmdb: page 3 is odd' >&2; exit 1",
+       "the reader exited with status 1 (it said: libmdb: page 3 is odd)"},
+      {"flood", "head -c 3000000 /dev/zero | tr '\\000' e >&2; exec sleep 60", "eeee ..."},
+      {"garbage", "printf 'Z0000'", "malformed frame"},
+      // A header of one column "a", then nothing.
+      {"stall", "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'; exec sleep 60",
+       "no progress"},
+  };
+  const std::vector<int> descriptors = OpenDescriptors();
+  for (const auto& r : readers) {
+    MdbTableSource source = Source(idle, Script(r.name, r.body));
+    std::string message = Failure(source, "codean", kSlack);
+    EXPECT_TRUE(message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, "
+                                    "table codean: "))
+        << message;
+    EXPECT_NE(message.find(r.expected), std::string::npos) << r.name << ": " << message;
+    EXPECT_LT(message.size(), 1000u) << r.name;
+  }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  EXPECT_FALSE(HasChildren());
+}
+
+TEST_F(MdbTableSourceTest, AbandonedAndFinishedReadersLeaveNoProcessOrDescriptor) {
+  int32_t next = 0;
+  Write({{"righe",
+          {{"codice", ColumnType::kLong}, {"nome", ColumnType::kText, 50}},
+          {},
+          [&next](std::vector<Value>& row) {
+            if (next == 50000) return false;
+            row = {int32_t{next}, LongText(50, "x" + std::to_string(next++))};
+            return true;
+          }}});
+  MdbTableSource source = Source();
+  const std::vector<int> descriptors = OpenDescriptors();
+  for (int round = 0; round < 3; ++round) {
+    std::unique_ptr<RowCursor> cursor = source.OpenTable(kData, "righe");
+    std::vector<Value> row;
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(cursor->Next(row));
+  }
+  EXPECT_EQ(ReadAll(source, "righe").size(), 50000u);
+  EXPECT_THROW(ReadAll(source, "nessuna"), FatalError);
+  EXPECT_EQ(OpenDescriptors(), descriptors);
+  EXPECT_FALSE(HasChildren());
+}
+
+TEST_F(MdbTableSourceTest, ReaderOverItsMemoryLimitIsAFailureNotACrash) {
+#ifdef CATPUB_ASAN
+  GTEST_SKIP() << "the address-space limit does not apply under AddressSanitizer";
+#endif
+  Write({EveryType()});
+  ReaderOptions options;
+  options.executable = CATPUB_READER_EXE;
+  options.memory_limit_mb = 4;
+  MdbTableSource source(files_, options);
+  EXPECT_TRUE(Failure(source, "tipi", kSlack).starts_with("database damaged or unreadable"));
+}
+
+}  // namespace
+}  // namespace catpub::db
