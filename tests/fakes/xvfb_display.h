@@ -1,0 +1,97 @@
+// A private X display for tests: an Xvfb server on a display number it picks itself, stopped by its
+// process id when the object goes away.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+extern char** environ;
+
+namespace catpub::testing {
+
+class XvfbDisplay {
+ public:
+  // True when an Xvfb executable is on PATH.
+  static bool Installed() {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+      if (!folder.empty() && access((folder + "/Xvfb").c_str(), X_OK) == 0) return true;
+    }
+    return false;
+  }
+
+  // Starts Xvfb with one screen of the given size, 24 bits deep, not listening on TCP. Xvfb picks
+  // a free display number and reports it once it accepts clients; the constructor returns then.
+  // Throws std::runtime_error when that does not happen within 10 s.
+  explicit XvfbDisplay(const std::string& screen = "1024x768x24") {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) throw std::runtime_error("pipe for Xvfb failed");
+    constexpr int kReportFd = 9;  // the child's copy of the pipe's write end (dup2 clears CLOEXEC)
+    const std::string report_fd = std::to_string(kReportFd);
+    const char* argv[] = {"Xvfb",      "-displayfd", report_fd.c_str(),
+                          "-screen",   "0",          screen.c_str(),
+                          "-nolisten", "tcp",        nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, report[1], kReportFd);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned =
+        posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(report[1]);
+    if (spawned != 0) {
+      close(report[0]);
+      throw std::runtime_error("cannot start Xvfb");
+    }
+    std::string number = ReadDisplayNumber(report[0]);
+    close(report[0]);
+    if (number.empty()) {
+      Stop();
+      throw std::runtime_error("Xvfb did not report a display within 10 s");
+    }
+    name_ = ":" + number;
+  }
+
+  ~XvfbDisplay() { Stop(); }
+  XvfbDisplay(const XvfbDisplay&) = delete;
+  XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+  // The display's name for DISPLAY, for example ":1".
+  const std::string& name() const { return name_; }
+
+ private:
+  static std::string ReadDisplayNumber(int fd) {
+    std::string number;
+    pollfd ready{fd, POLLIN, 0};
+    while (poll(&ready, 1, 10000) == 1) {
+      char c;
+      if (read(fd, &c, 1) != 1 || c == '\n') break;
+      if (std::isdigit(static_cast<unsigned char>(c))) number += c;
+    }
+    return number;
+  }
+
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+  pid_t pid_ = -1;
+  std::string name_;
+};
+
+}  // namespace catpub::testing
