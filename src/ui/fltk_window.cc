@@ -135,6 +135,17 @@ void SetDialogFrame(Fl_Window& window) {
              SubstructureRedirectMask | SubstructureNotifyMask, &request);
 }
 
+// FLTK reads "@..." in a label as a symbol to draw and "@@" as one "@"; texts shown here are plain
+// (a server reply, a path), so every "@" is doubled.
+std::string PlainLabel(const std::string& text) {
+  std::string label;
+  for (char c : text) {
+    label += c;
+    if (c == '@') label += '@';
+  }
+  return label;
+}
+
 // FLTK leaves its message box where the window manager puts it (without one, in the screen's
 // corner); a Windows message box stands in the middle of the screen. Runs in the box's first wait,
 // once it has been shown and sized, before anything is drawn.
@@ -187,7 +198,7 @@ FltkWindow::~FltkWindow() {
 
 void FltkWindow::SetTillNumber(const std::string& text) {
   till_number_ = text;
-  if (form_) form_->nrposw->copy_label(text.c_str());
+  if (form_) form_->nrposw->copy_label(PlainLabel(text).c_str());
 }
 
 std::string FltkWindow::CurrentDrive() { return current_drive_; }
@@ -204,7 +215,7 @@ void FltkWindow::ShowMessage(const std::string& text) {
   fl_message_title(kMessageTitle);
   fl_close = fl_ok;  // the box's one button reads "OK", not FLTK's "Close"
   Fl::add_timeout(0.0, CentreMessageBox);
-  fl_message("%s", text.c_str());
+  fl_message("%s", PlainLabel(text).c_str());
   Fl::remove_timeout(CentreMessageBox);
   RethrowPendingError();
 }
@@ -248,8 +259,8 @@ bool FltkWindow::Run(FormEvents& events) {
 
 std::string FltkWindow::TillNumber() const {
   if (!form_) return till_number_;
-  const char* text = form_->nrposw->label();
-  return text != nullptr ? text : "";
+  const char* label = form_->nrposw->label();
+  return label != nullptr ? label : "";
 }
 
 void FltkWindow::BuildForm() {
@@ -285,7 +296,7 @@ void FltkWindow::BuildForm() {
   nrposw->labelfont(FL_HELVETICA);
   nrposw->labelsize(FontPx(12));
   nrposw->align(FL_ALIGN_CENTER | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
-  nrposw->copy_label(till_number_.c_str());
+  nrposw->copy_label(PlainLabel(till_number_).c_str());
   form_->nrposw = nrposw;
 
   // The panel of numbered rows: nothing ever changes it.

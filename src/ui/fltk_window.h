@@ -56,7 +56,8 @@ class FltkWindow final : public WindowHost {
   // whichever FLTK was working in. Form_Unload has not been raised then; Unload() still can.
   bool Run(FormEvents& events) override;
 
-  // The text shown in nrposw.
+  // The label nrposw shows while the window exists (FLTK's form: an "@" doubled), else the text
+  // last set.
   std::string TillNumber() const;
 
  private:

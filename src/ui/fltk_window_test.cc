@@ -218,9 +218,9 @@ TEST_F(FltkWindowTest, CloseBoxActsAsUscita) {
 
 // Timer2 counts from the window's creation, not from its showing: time spent in Form_Load counts.
 TEST_F(FltkWindowTest, Timer2TicksFromCreationAtItsInterval) {
-  FltkWindow window("c:", 300ms);
+  FltkWindow window("c:", 400ms);
   RecordingForm form(window);
-  form.on_load = [] { std::this_thread::sleep_for(200ms); };
+  form.on_load = [] { std::this_thread::sleep_for(350ms); };
   form.on_tick = [&] {
     if (form.ticks.size() == 4) window.Unload();
   };
@@ -229,10 +229,11 @@ TEST_F(FltkWindowTest, Timer2TicksFromCreationAtItsInterval) {
 
   ASSERT_EQ(form.ticks.size(), 4u);
   EXPECT_THAT(form.events, ElementsAre("Form_Load", "Form_Unload"));
-  EXPECT_GE(SecondsBetween(created, form.ticks[0]), 0.29);
-  EXPECT_LT(SecondsBetween(created, form.ticks[0]), 0.45);
-  EXPECT_GE(SecondsBetween(created, form.ticks[3]), 1.19);
-  EXPECT_LT(SecondsBetween(created, form.ticks[3]), 1.5);
+  // Counted from the showing, the first tick would come at 0.75 s.
+  EXPECT_GE(SecondsBetween(created, form.ticks[0]), 0.39);
+  EXPECT_LT(SecondsBetween(created, form.ticks[0]), 0.65);
+  EXPECT_GE(SecondsBetween(created, form.ticks[3]), 1.59);
+  EXPECT_LT(SecondsBetween(created, form.ticks[3]), 2.1);
 }
 
 TEST_F(FltkWindowTest, Timer2TicksEveryFiveSecondsByDefault) {
