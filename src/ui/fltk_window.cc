@@ -328,16 +328,34 @@ void FltkWindow::ShowForm() {
   SetDialogFrame(*form_->window);
 }
 
+namespace {
+
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+}  // namespace
+
 void FltkWindow::Timer2Callback(void* self) {
   auto* window = static_cast<FltkWindow*>(self);
+  if (window->timer2_first_due_) {
+    // FLTK 1.3 starts a new timeout early by however late the last timeout of the process ran;
+    // the first tick still comes one interval after the window's creation.
+    const auto early = *window->timer2_first_due_ - std::chrono::steady_clock::now();
+    if (early > std::chrono::milliseconds(1)) {
+      Fl::repeat_timeout(Seconds(early), &Timer2Callback, self);
+      return;
+    }
+    window->timer2_first_due_.reset();
+  }
   // Re-armed first, so that the ticks keep their rhythm however long the handler takes.
-  Fl::repeat_timeout(std::chrono::duration<double>(window->timer2_interval_).count(),
-                     &Timer2Callback, self);
+  Fl::repeat_timeout(Seconds(window->timer2_interval_), &Timer2Callback, self);
   window->Raise(&FormEvents::Timer2_Timer);
 }
 
 void FltkWindow::StartTimer2() {
-  Fl::add_timeout(std::chrono::duration<double>(timer2_interval_).count(), &Timer2Callback, this);
+  timer2_first_due_ = std::chrono::steady_clock::now() + timer2_interval_;
+  Fl::add_timeout(Seconds(timer2_interval_), &Timer2Callback, this);
   timer2_running_ = true;
 }
 

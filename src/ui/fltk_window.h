@@ -7,6 +7,7 @@
 #include <chrono>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ui/window.h"
@@ -80,6 +81,8 @@ class FltkWindow final : public WindowHost {
   FormEvents* events_ = nullptr;
   bool loaded_ = false;
   bool timer2_running_ = false;
+  // When the first tick is due; none before it (see Timer2Callback).
+  std::optional<std::chrono::steady_clock::time_point> timer2_first_due_;
   std::exception_ptr pending_error_;
 };
 

@@ -19,17 +19,19 @@ extern char** environ;
 
 namespace catpub::testing {
 
+// True when an executable of this name is on PATH.
+inline bool OnPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::istringstream folders(path != nullptr ? path : "");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+  }
+  return false;
+}
+
 class XvfbDisplay {
  public:
-  // True when an Xvfb executable is on PATH.
-  static bool Installed() {
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-      if (!folder.empty() && access((folder + "/Xvfb").c_str(), X_OK) == 0) return true;
-    }
-    return false;
-  }
+  static bool Installed() { return OnPath("Xvfb"); }
 
   // Starts Xvfb with one screen of the given size, 24 bits deep, not listening on TCP. Xvfb picks
   // a free display number and reports it once it accepts clients; the constructor returns then.
