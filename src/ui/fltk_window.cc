@@ -50,6 +50,10 @@ constexpr Rect PunRect(int n) { return {2280, kPunTops[n - 1], 630, 195}; }
 
 constexpr Fl_Color kCircleColor = 0xE0E0E000;  // FLTK's RGB form 0xRRGGBB00
 
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
 // Creates a widget at a rectangle given in twips relative to Frame1 (or to the window).
 template <class Widget, class... Args>
 Widget* Place(const Rect& r, const Rect& container, Args... args) {
@@ -107,33 +111,44 @@ Fl_Box* Caption(Fl_Box* box, const char* text, Fl_Font font, Fl_Align align) {
 }
 
 // FLTK already marks a window of fixed size as neither resizable nor maximisable. The dialog frame
-// also lacks the minimise button, and the window stays off the task bar. The window has just been
-// mapped: a window manager that has not taken it over yet reads the properties, one that has
-// reads the request.
-void SetDialogFrame(Fl_Window& window) {
-  const ::Window xid = fl_xid(&window);
-  enum : long { kFunctionsHint = 1, kAll = 1, kResize = 2, kMinimize = 8, kMaximize = 16 };
-  // With kAll set, the functions listed are the ones taken away.
-  long motif_hints[5] = {kFunctionsHint, kAll | kResize | kMinimize | kMaximize, 0, 0, 0};
-  const Atom motif = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
-  XChangeProperty(fl_display, xid, motif, motif, 32, PropModeReplace,
-                  reinterpret_cast<unsigned char*>(motif_hints), 5);
+// also lacks the minimise button, and the window stays off the task bar.
+class DialogFrame {
+ public:
+  // Asks the display for the names it needs: do this before the window is shown.
+  DialogFrame()
+      : motif_hints_(XInternAtom(fl_display, "_MOTIF_WM_HINTS", False)),
+        state_(XInternAtom(fl_display, "_NET_WM_STATE", False)),
+        skip_taskbar_(XInternAtom(fl_display, "_NET_WM_STATE_SKIP_TASKBAR", False)) {}
 
-  const Atom state = XInternAtom(fl_display, "_NET_WM_STATE", False);
-  Atom skip_taskbar = XInternAtom(fl_display, "_NET_WM_STATE_SKIP_TASKBAR", False);
-  XChangeProperty(fl_display, xid, state, XA_ATOM, 32, PropModeAppend,
-                  reinterpret_cast<unsigned char*>(&skip_taskbar), 1);
-  XEvent request{};
-  request.xclient.type = ClientMessage;
-  request.xclient.window = xid;
-  request.xclient.message_type = state;
-  request.xclient.format = 32;
-  request.xclient.data.l[0] = 1;  // add
-  request.xclient.data.l[1] = static_cast<long>(skip_taskbar);
-  request.xclient.data.l[3] = 1;  // asked by an application
-  XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
-             SubstructureRedirectMask | SubstructureNotifyMask, &request);
-}
+  // Right after show(): these requests follow the map request without a round trip in between, so
+  // a window manager taking the window over already finds the properties; one that has taken it
+  // over reads the state request.
+  void ApplyTo(Fl_Window& window) {
+    const ::Window xid = fl_xid(&window);
+    enum : long { kFunctionsHint = 1, kAll = 1, kResize = 2, kMinimize = 8, kMaximize = 16 };
+    // With kAll set, the functions listed are the ones taken away.
+    long functions[5] = {kFunctionsHint, kAll | kResize | kMinimize | kMaximize, 0, 0, 0};
+    XChangeProperty(fl_display, xid, motif_hints_, motif_hints_, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(functions), 5);
+    XChangeProperty(fl_display, xid, state_, XA_ATOM, 32, PropModeAppend,
+                    reinterpret_cast<unsigned char*>(&skip_taskbar_), 1);
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = xid;
+    request.xclient.message_type = state_;
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = 1;  // add
+    request.xclient.data.l[1] = static_cast<long>(skip_taskbar_);
+    request.xclient.data.l[3] = 1;  // asked by an application
+    XSendEvent(fl_display, RootWindow(fl_display, fl_screen), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &request);
+  }
+
+ private:
+  Atom motif_hints_;
+  Atom state_;
+  Atom skip_taskbar_;
+};
 
 // FLTK reads "@..." in a label as a symbol to draw and "@@" as one "@"; texts shown here are plain
 // (a server reply, a path), so every "@" is doubled.
@@ -323,18 +338,11 @@ void FltkWindow::BuildForm() {
 }
 
 void FltkWindow::ShowForm() {
+  DialogFrame frame;
   form_->window->show();
+  frame.ApplyTo(*form_->window);
   form_->command1->take_focus();
-  SetDialogFrame(*form_->window);
 }
-
-namespace {
-
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
-
-}  // namespace
 
 void FltkWindow::Timer2Callback(void* self) {
   auto* window = static_cast<FltkWindow*>(self);

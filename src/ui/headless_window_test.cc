@@ -46,20 +46,6 @@ TEST(HeadlessWindowTest, WindowLeftLoadedEndsTheRunThroughUnload) {
   EXPECT_EQ(window.TillNumber(), "");
 }
 
-// The gate stopped on a configuration error: the till number is set and Timer2 switched off.
-TEST(HeadlessWindowTest, TillNumberAndTimer2StayAsTheLogicLeftThem) {
-  HeadlessWindow window("c:");
-  RecordingForm form(window);
-  form.on_load = [&] {
-    window.SetTillNumber("17");
-    window.DisableTimer2();
-  };
-
-  EXPECT_TRUE(window.Run(form));
-  EXPECT_EQ(window.TillNumber(), "17");
-  EXPECT_FALSE(window.Timer2Enabled());
-}
-
 // A publication unloads the window inside Form_Load: the window would never have been shown.
 TEST(HeadlessWindowTest, FormLoadThatUnloadsRaisesFormUnloadOnceAndIsNotShown) {
   HeadlessWindow window("c:");
