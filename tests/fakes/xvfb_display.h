@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +14,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-
-extern char** environ;
 
 namespace catpub::testing {
 
@@ -39,21 +37,25 @@ class XvfbDisplay {
   explicit XvfbDisplay(const std::string& screen = "1024x768x24") {
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) throw std::runtime_error("pipe for Xvfb failed");
-    constexpr int kReportFd = 9;  // the child's copy of the pipe's write end (dup2 clears CLOEXEC)
+    constexpr int kReportFd = 9;  // the child's copy of the pipe's write end, kept across exec
     const std::string report_fd = std::to_string(kReportFd);
     const char* argv[] = {"Xvfb",      "-displayfd", report_fd.c_str(),
                           "-screen",   "0",          screen.c_str(),
                           "-nolisten", "tcp",        nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, report[1], kReportFd);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned =
-        posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    pid_ = fork();
+    if (pid_ == 0) {
+      // Also stopped when the test process dies without running its destructors.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      const bool reported = report[1] == kReportFd ? fcntl(kReportFd, F_SETFD, 0) == 0
+                                                   : dup2(report[1], kReportFd) == kReportFd;
+      if (!reported || dup2(quiet, 1) < 0 || dup2(quiet, 2) < 0) _exit(127);
+      execvp("Xvfb", const_cast<char* const*>(argv));
+      _exit(127);
+    }
     close(report[1]);
-    if (spawned != 0) {
+    if (quiet >= 0) close(quiet);
+    if (pid_ < 0) {
       close(report[0]);
       throw std::runtime_error("cannot start Xvfb");
     }
