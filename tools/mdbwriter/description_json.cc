@@ -82,9 +82,9 @@ int64_t IntegerOf(const json& value, int64_t low, int64_t high) {
   if (!value.is_number_integer()) {
     throw std::runtime_error("expected an integer, got " + Shown(value));
   }
-  const bool fits = value.is_number_unsigned() ? value.get<uint64_t>() <= static_cast<uint64_t>(high)
-                                               : value.get<int64_t>() >= low &&
-                                                     value.get<int64_t>() <= high;
+  const bool fits = value.is_number_unsigned()
+                        ? value.get<uint64_t>() <= static_cast<uint64_t>(high)
+                        : value.get<int64_t>() >= low && value.get<int64_t>() <= high;
   if (!fits) throw std::runtime_error(Shown(value) + " is out of range");
   return value.get<int64_t>();
 }
@@ -122,7 +122,8 @@ db::Value ValueOf(const json& value, ColumnType type) {
   if (value.is_null()) return db::Value{};
   switch (type) {
     case ColumnType::kBoolean:
-      if (!value.is_boolean()) throw std::runtime_error("expected true or false, got " + Shown(value));
+      if (!value.is_boolean())
+        throw std::runtime_error("expected true or false, got " + Shown(value));
       return value.get<bool>();
     case ColumnType::kByte:
       return IntegerOf<uint8_t>(value);
@@ -169,7 +170,8 @@ Table TableOf(const json& description, size_t number) {
     table.columns.push_back(ColumnOf(column, where + ", column"));
   }
   if (!description.contains("rows")) return table;
-  if (!description["rows"].is_array()) throw std::runtime_error(where + ": \"rows\" must be an array");
+  if (!description["rows"].is_array())
+    throw std::runtime_error(where + ": \"rows\" must be an array");
   for (const json& row : description["rows"]) {
     const std::string here = where + ", row " + std::to_string(table.rows.size() + 1);
     if (!row.is_array() || row.size() != table.columns.size()) {
@@ -263,26 +265,29 @@ double ParseDateTime(std::string_view text) {
   int hour = 0;
   int minute = 0;
   int second = 0;
-  bool well_formed = text.size() >= 10 && text[4] == '-' && text[7] == '-' && year >= 0 &&
-                     month >= 0 && day >= 0;
+  bool well_formed =
+      text.size() >= 10 && text[4] == '-' && text[7] == '-' && year >= 0 && month >= 0 && day >= 0;
   if (well_formed && text.size() > 10) {
     hour = DigitsAt(text, 11, 2);
     minute = DigitsAt(text, 14, 2);
-    well_formed = (text[10] == ' ' || text[10] == 'T') && (text.size() == 16 || text.size() == 19) &&
-                  text[13] == ':' && hour >= 0 && minute >= 0;
+    well_formed = (text[10] == ' ' || text[10] == 'T') &&
+                  (text.size() == 16 || text.size() == 19) && text[13] == ':' && hour >= 0 &&
+                  minute >= 0;
     if (well_formed && text.size() == 19) {
       second = DigitsAt(text, 17, 2);
       well_formed = text[16] == ':' && second >= 0;
     }
   }
   if (!well_formed) {
-    throw std::runtime_error(shown + " is not a date like \"2000-01-31\" or \"2000-01-31 23:59:59\"");
+    throw std::runtime_error(shown +
+                             " is not a date like \"2000-01-31\" or \"2000-01-31 23:59:59\"");
   }
   if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
       hour > 23 || minute > 59 || second > 59) {
     throw std::runtime_error(shown + " is not a date Access can hold");
   }
-  const auto days = static_cast<double>(DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30));
+  const auto days =
+      static_cast<double>(DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30));
   const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
   return days >= 0 ? days + time : days - time;
 }
@@ -299,7 +304,8 @@ std::vector<Table> ParseDescription(std::string_view text) {
     throw std::runtime_error("the description needs \"tables\" (an array)");
   }
   std::vector<Table> tables;
-  for (const json& table : description["tables"]) tables.push_back(TableOf(table, tables.size() + 1));
+  for (const json& table : description["tables"])
+    tables.push_back(TableOf(table, tables.size() + 1));
   return tables;
 }
 

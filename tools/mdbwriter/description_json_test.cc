@@ -57,10 +57,10 @@ TEST(ParseDateTime, CountsDaysFrom30December1899) {
 }
 
 TEST(ParseDateTime, RefusesImpossibleOrOtherForms) {
-  for (const char* text : {"", "2023-02-29", "2023-13-01", "2023-00-10", "2023-04-31", "0099-12-31",
-                           "2023-01-01 24:00:00", "2023-01-01 12:60", "2023-01-01 12:00:60",
-                           "01/01/2023", "2023-1-1", "2023-01-01 12", "2023-01-01 12:00:00.5",
-                           "12:00:00"}) {
+  for (const char* text :
+       {"", "2023-02-29", "2023-13-01", "2023-00-10", "2023-04-31", "0099-12-31",
+        "2023-01-01 24:00:00", "2023-01-01 12:60", "2023-01-01 12:00:60", "01/01/2023", "2023-1-1",
+        "2023-01-01 12", "2023-01-01 12:00:00.5", "12:00:00"}) {
     EXPECT_THROW(ParseDateTime(text), std::runtime_error) << text;
   }
 }
@@ -90,13 +90,20 @@ TEST(ParseDescription, ReadsTablesColumnsAndTypedValues) {
   ASSERT_EQ(table.rows.size(), 3u);
 
   using db::Value;
-  const std::vector<Value> first = {true,           uint8_t{255}, int16_t{-32768},
-                                    int32_t{2147483647}, db::Currency{-15000}, 0.1f,
-                                    0.1,            db::DateTime{36526}, std::string("àé"),
-                                    std::string("日本")};
+  const std::vector<Value> first = {
+      true, uint8_t{255}, int16_t{-32768},     int32_t{2147483647}, db::Currency{-15000},
+      0.1f, 0.1,          db::DateTime{36526}, std::string("àé"),   std::string("日本")};
   EXPECT_EQ(table.rows[0], first);
-  const std::vector<Value> second = {false, Value{}, Value{}, Value{}, db::Currency{70000}, -0.0f,
-                                     -0.0,  db::DateTime{36526.75}, std::string(), Value{}};
+  const std::vector<Value> second = {false,
+                                     Value{},
+                                     Value{},
+                                     Value{},
+                                     db::Currency{70000},
+                                     -0.0f,
+                                     -0.0,
+                                     db::DateTime{36526.75},
+                                     std::string(),
+                                     Value{}};
   EXPECT_EQ(table.rows[1], second);
   EXPECT_TRUE(std::signbit(std::get<float>(table.rows[1][5])));
   EXPECT_TRUE(std::signbit(std::get<double>(table.rows[1][6])));

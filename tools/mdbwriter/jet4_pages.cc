@@ -58,7 +58,8 @@ std::string UsageMap::Store(PageFile& file) const {
   if (last_ - first_ < kInlineBits) {
     PutU32(bytes + 1, first_);
     for (uint32_t page = first_; page <= last_; ++page) {
-      if (has(page)) bytes[5 + (page - first_) / 8] |= static_cast<uint8_t>(1u << ((page - first_) % 8));
+      if (has(page))
+        bytes[5 + (page - first_) / 8] |= static_cast<uint8_t>(1u << ((page - first_) % 8));
     }
     return row;
   }

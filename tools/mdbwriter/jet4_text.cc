@@ -25,25 +25,29 @@ std::u16string Utf8ToUcs2(std::string_view utf8) {
   size_t i = 0;
   while (i < utf8.size()) {
     const auto lead = static_cast<uint8_t>(utf8[i]);
-    if (lead < 0x80) {
-      units.push_back(lead);
-      ++i;
-      continue;
-    }
-    int length = 0;
-    uint32_t code_point = 0;
+    // Sequence length, payload bits of the lead byte, smallest code point it may encode.
+    size_t length = 1;
+    uint32_t code_point = lead;
     uint32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2, code_point = lead & 0x1Fu, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code_point = lead & 0x0Fu, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code_point = lead & 0x07u, minimum = 0x10000;
-    } else {
-      ThrowInvalid(i);
+    if (lead >= 0x80) {
+      if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        code_point = lead & 0x1Fu;
+        minimum = 0x80;
+      } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        code_point = lead & 0x0Fu;
+        minimum = 0x800;
+      } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        code_point = lead & 0x07u;
+        minimum = 0x10000;
+      } else {
+        ThrowInvalid(i);
+      }
     }
     if (i + length > utf8.size()) ThrowInvalid(i);
-    for (int k = 1; k < length; ++k) {
+    for (size_t k = 1; k < length; ++k) {
       const auto next = static_cast<uint8_t>(utf8[i + k]);
       if ((next & 0xC0) != 0x80) ThrowInvalid(i);
       code_point = (code_point << 6) | (next & 0x3Fu);

@@ -67,7 +67,8 @@ std::string DecodeText(const uint8_t* bytes, size_t size) {
     return out;
   }
   if (size % 2 != 0) throw std::runtime_error("text of an odd number of bytes");
-  for (size_t i = 0; i < size; i += 2) AppendUtf8(out, bytes[i] | static_cast<uint32_t>(bytes[i + 1]) << 8);
+  for (size_t i = 0; i < size; i += 2)
+    AppendUtf8(out, bytes[i] | static_cast<uint32_t>(bytes[i + 1]) << 8);
   return out;
 }
 
@@ -90,8 +91,8 @@ std::string ReadMemo(MdbHandle* mdb, MdbColumn* column, const MdbField& field) {
   uint32_t length = 0;
   std::memcpy(&length, reference, sizeof length);
   if (bytes.size() != (length & 0x00FFFFFF)) {
-    throw std::runtime_error("Memo of " + std::to_string(bytes.size()) + " bytes, its reference says " +
-                             std::to_string(length & 0x00FFFFFF));
+    throw std::runtime_error("Memo of " + std::to_string(bytes.size()) +
+                             " bytes, its reference says " + std::to_string(length & 0x00FFFFFF));
   }
   return DecodeText(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
@@ -155,7 +156,8 @@ LibmdbTable ReadWithLibmdb(const std::filesystem::path& file, const std::string&
   Handle mdb = Open(file);
   TableDef table(mdb_read_table_by_name(mdb.get(), const_cast<gchar*>(name.c_str()), MDB_TABLE));
   if (!table) throw std::runtime_error("libmdb finds no table " + name + " in " + file.string());
-  if (!mdb_read_columns(table.get())) throw std::runtime_error("libmdb cannot read columns of " + name);
+  if (!mdb_read_columns(table.get()))
+    throw std::runtime_error("libmdb cannot read columns of " + name);
 
   LibmdbTable result;
   result.stored_row_count = table->num_rows;
@@ -180,8 +182,8 @@ LibmdbTable ReadWithLibmdb(const std::filesystem::path& file, const std::string&
       try {
         row.push_back(Decode(mdb.get(), column, fields[i]));
       } catch (const std::runtime_error& error) {
-        throw std::runtime_error(name + ", row " + std::to_string(result.rows.size()) + ", column " +
-                                 column->name + ": " + error.what());
+        throw std::runtime_error(name + ", row " + std::to_string(result.rows.size()) +
+                                 ", column " + column->name + ": " + error.what());
       }
     }
   }

@@ -26,15 +26,23 @@ constexpr int16_t kObjectTable = 1;
 constexpr int16_t kObjectContainer = 3;
 constexpr int32_t kSystemObjectFlags = std::numeric_limits<int32_t>::min();  // 0x80000000
 
-std::vector<ColumnSpec> CatalogColumns() {
-  return {{"Id", StoredType::kLong},          {"ParentId", StoredType::kLong},
-          {"Name", StoredType::kText, 255},   {"Type", StoredType::kInteger},
-          {"DateCreate", StoredType::kDateTime}, {"DateUpdate", StoredType::kDateTime},
-          {"Owner", StoredType::kBinary, 255}, {"Flags", StoredType::kLong},
-          {"Database", StoredType::kMemo},    {"Connect", StoredType::kMemo},
-          {"ForeignName", StoredType::kText, 255}, {"RmtInfoShort", StoredType::kBinary, 255},
-          {"RmtInfoLong", StoredType::kOle},  {"Lv", StoredType::kOle},
-          {"LvProp", StoredType::kOle},       {"LvModule", StoredType::kOle},
+std::vector<StoredColumn> CatalogColumns() {
+  return {{"Id", StoredType::kLong},
+          {"ParentId", StoredType::kLong},
+          {"Name", StoredType::kText, 255},
+          {"Type", StoredType::kInteger},
+          {"DateCreate", StoredType::kDateTime},
+          {"DateUpdate", StoredType::kDateTime},
+          {"Owner", StoredType::kBinary, 255},
+          {"Flags", StoredType::kLong},
+          {"Database", StoredType::kMemo},
+          {"Connect", StoredType::kMemo},
+          {"ForeignName", StoredType::kText, 255},
+          {"RmtInfoShort", StoredType::kBinary, 255},
+          {"RmtInfoLong", StoredType::kOle},
+          {"Lv", StoredType::kOle},
+          {"LvProp", StoredType::kOle},
+          {"LvModule", StoredType::kOle},
           {"LvExtra", StoredType::kOle}};
 }
 
@@ -78,15 +86,15 @@ void CheckTable(const Table& table) {
   const std::string what = "table \"" + table.name + "\"";
   CheckName(table.name, what);
   if (table.columns.empty() || table.columns.size() > kMaxColumns) {
-    throw std::runtime_error(what + " must have 1 to " + std::to_string(kMaxColumns) +
-                             " columns");
+    throw std::runtime_error(what + " must have 1 to " + std::to_string(kMaxColumns) + " columns");
   }
   std::vector<std::string> seen;
   for (const Column& column : table.columns) {
     const std::string where = what + ", column \"" + column.name + "\"";
     CheckName(column.name, where);
     const auto type = static_cast<int>(column.type);
-    if (type < static_cast<int>(ColumnType::kBoolean) || type > static_cast<int>(ColumnType::kMemo)) {
+    if (type < static_cast<int>(ColumnType::kBoolean) ||
+        type > static_cast<int>(ColumnType::kMemo)) {
       throw std::runtime_error(where + " has an unknown type");
     }
     if (column.type == ColumnType::kText && (column.text_length < 1 || column.text_length > 255)) {
@@ -113,13 +121,13 @@ void CheckTables(const std::vector<Table>& tables) {
   }
 }
 
-std::vector<ColumnSpec> SpecsOf(const Table& table) {
-  std::vector<ColumnSpec> specs;
-  for (const Column& column : table.columns) specs.push_back(SpecOf(column));
-  return specs;
+std::vector<StoredColumn> StoredColumnsOf(const Table& table) {
+  std::vector<StoredColumn> stored_columns;
+  for (const Column& column : table.columns) stored_columns.push_back(StoredColumnOf(column));
+  return stored_columns;
 }
 
-TablePages AllocateTable(PageFile& file, const std::vector<ColumnSpec>& columns) {
+TablePages AllocateTable(PageFile& file, const std::vector<StoredColumn>& columns) {
   TablePages pages;
   const size_t count = TableWriter::DefinitionPageCount(columns);
   for (size_t i = 0; i < count; ++i) pages.definition.push_back(file.Allocate());
@@ -140,7 +148,7 @@ void WriteRows(TableWriter& writer, const Table& table) {
 void WriteAll(PageFile& file, const std::vector<Table>& tables) {
   file.Allocate();  // page 0, the database definition
   const uint32_t catalog_maps = file.Allocate();
-  const std::vector<ColumnSpec> catalog_columns = CatalogColumns();
+  const std::vector<StoredColumn> catalog_columns = CatalogColumns();
   TablePages catalog_pages;
   for (size_t i = 0; i < TableWriter::DefinitionPageCount(catalog_columns); ++i) {
     catalog_pages.definition.push_back(file.Allocate());
@@ -150,11 +158,11 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
     throw std::logic_error("the catalog definition is not on page 2");
   }
 
-  std::vector<std::vector<ColumnSpec>> specs;
+  std::vector<std::vector<StoredColumn>> stored_columns;
   std::vector<TablePages> pages;
   for (const Table& table : tables) {
-    specs.push_back(SpecsOf(table));
-    pages.push_back(AllocateTable(file, specs.back()));
+    stored_columns.push_back(StoredColumnsOf(table));
+    pages.push_back(AllocateTable(file, stored_columns.back()));
   }
 
   file.Write(0, DatabaseDefinitionPage(kCreated));
@@ -165,13 +173,13 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
   catalog.AddRow(CatalogRow(kCatalogPage, kTablesContainerId, "MSysObjects", kObjectTable,
                             kSystemObjectFlags));
   for (size_t i = 0; i < tables.size(); ++i) {
-    catalog.AddRow(CatalogRow(static_cast<int32_t>(pages[i].definition.front()),
-                              kTablesContainerId, tables[i].name, kObjectTable, 0));
+    catalog.AddRow(CatalogRow(static_cast<int32_t>(pages[i].definition.front()), kTablesContainerId,
+                              tables[i].name, kObjectTable, 0));
   }
   catalog.Finish();
 
   for (size_t i = 0; i < tables.size(); ++i) {
-    TableWriter writer(file, tables[i].name, specs[i], false, pages[i]);
+    TableWriter writer(file, tables[i].name, stored_columns[i], false, pages[i]);
     WriteRows(writer, tables[i]);
     writer.Finish();
   }

@@ -103,7 +103,8 @@ std::string Shown(const db::Value& value) {
         } else if constexpr (std::is_same_v<T, db::DateTime>) {
           out << "DateTime " << v.days;
         } else if constexpr (std::is_same_v<T, std::string>) {
-          out << "\"" << (v.size() > 60 ? v.substr(0, 60) + "...(" + std::to_string(v.size()) + ")" : v)
+          out << "\""
+              << (v.size() > 60 ? v.substr(0, 60) + "...(" + std::to_string(v.size()) + ")" : v)
               << "\"";
         } else if constexpr (std::is_same_v<T, uint8_t>) {
           out << "Byte " << static_cast<int>(v);
@@ -210,9 +211,9 @@ json DumpWithMdbReader(const fs::path& file, const std::string& table,
     throw std::runtime_error("mdb-reader is not installed: run npm install --prefix " +
                              kMdbReaderDir.string());
   }
-  const CommandResult result =
-      RunCommand("node " + Quoted((kMdbReaderDir / "dump.js").string()) + " " + Quoted(file.string()) +
-          " " + Quoted(table) + (columns.empty() ? "" : " " + Quoted(columns)));
+  const CommandResult result = RunCommand("node " + Quoted((kMdbReaderDir / "dump.js").string()) +
+                                          " " + Quoted(file.string()) + " " + Quoted(table) +
+                                          (columns.empty() ? "" : " " + Quoted(columns)));
   if (result.status != 0) {
     throw std::runtime_error("node dump.js failed (status " + std::to_string(result.status) + ")");
   }
@@ -222,8 +223,8 @@ json DumpWithMdbReader(const fs::path& file, const std::string& table,
 // How mdb-reader gives a Currency: digits, a point and four decimals.
 std::string CurrencyText(int64_t ten_thousandths) {
   const bool negative = ten_thousandths < 0;
-  const uint64_t magnitude =
-      negative ? 0 - static_cast<uint64_t>(ten_thousandths) : static_cast<uint64_t>(ten_thousandths);
+  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(ten_thousandths)
+                                      : static_cast<uint64_t>(ten_thousandths);
   char decimals[8];
   std::snprintf(decimals, sizeof decimals, "%04u", static_cast<unsigned>(magnitude % 10000));
   return (negative ? "-" : "") + std::to_string(magnitude / 10000) + "." + decimals;
@@ -238,7 +239,8 @@ std::string MdbReaderMilliseconds(double days) {
 }
 
 bool MdbReaderNumberIs(const json& got, double expected) {
-  return got.is_string() && SameBits(std::strtod(got.get<std::string>().c_str(), nullptr), expected);
+  return got.is_string() &&
+         SameBits(std::strtod(got.get<std::string>().c_str(), nullptr), expected);
 }
 
 bool MdbReaderGives(const db::Value& expected, const json& got) {
@@ -308,7 +310,8 @@ TEST_F(RoundTrip, MdbtoolsCommandsAcceptTheFile) {
   const CommandResult schema = RunCommand("mdb-schema " + file);
   ASSERT_EQ(schema.status, 0);
   for (const Table& table : roundtrip::RoundTripTables()) {
-    EXPECT_NE(schema.out.find("CREATE TABLE [" + table.name + "]"), std::string::npos) << table.name;
+    EXPECT_NE(schema.out.find("CREATE TABLE [" + table.name + "]"), std::string::npos)
+        << table.name;
   }
   EXPECT_NE(schema.out.find("[codute]\t\t\tLong Integer"), std::string::npos);
   EXPECT_NE(schema.out.find("[database]\t\t\tText (255)"), std::string::npos);
@@ -433,15 +436,16 @@ std::vector<Refusal> Refusals() {
       {"U+FEFF then U+0100", OneColumn(ColumnType::kText, std::string("\xEF\xBB\xBF\xC4\x80")),
        "cannot hold character U+0100"},
       {"row too large", too_large, "more than a page holds"},
-      {"row too short", Table{"t", {{"a", ColumnType::kLong}, {"b", ColumnType::kLong}},
-                              {Row{int32_t{1}}}, {}},
+      {"row too short",
+       Table{"t", {{"a", ColumnType::kLong}, {"b", ColumnType::kLong}}, {Row{int32_t{1}}}, {}},
        "the row has 1 values for 2 columns"},
       {"Text length 0", OneColumn(ColumnType::kText, db::Value{}, 0),
        "a Text column holds 1 to 255 characters, not 0"},
       {"Text length 256", OneColumn(ColumnType::kText, db::Value{}, 256),
        "a Text column holds 1 to 255 characters, not 256"},
       {"no columns", Table{"t", {}, {}, {}}, "must have 1 to 255 columns"},
-      {"same column twice", Table{"t", {{"Prezzo", ColumnType::kLong}, {"prezzo", ColumnType::kLong}}, {}, {}},
+      {"same column twice",
+       Table{"t", {{"Prezzo", ColumnType::kLong}, {"prezzo", ColumnType::kLong}}, {}, {}},
        "column \"prezzo\" appears twice"},
       {"catalog's name", Table{"msysobjects", {{"c", ColumnType::kLong}}, {}, {}},
        "the name is already taken"},
@@ -524,7 +528,7 @@ TEST(MdbWrite, WritesTheDescribedDatabase) {
     {"name": "vuota", "columns": [{"name": "x", "type": "memo"}]}]})";
   const CommandResult result =
       RunCommand(std::string(MDB_WRITE_PATH) + " " + Quoted((dir / "out.mdb").string()) + " " +
-          Quoted((dir / "db.json").string()));
+                 Quoted((dir / "db.json").string()));
   ASSERT_EQ(result.status, 0);
   const LibmdbTable read = ReadWithLibmdb(dir / "out.mdb", "società");
   const std::vector<Row> expected = {
@@ -541,7 +545,7 @@ TEST(MdbWrite, ReportsAWrongDescriptionAndWritesNothing) {
       << R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Yes/No"}], "rows": [[null]]}]})";
   const std::string out = Quoted((dir / "out.mdb").string());
   const CommandResult result = RunCommand(std::string(MDB_WRITE_PATH) + " " + out + " " +
-                                   Quoted((dir / "db.json").string()) + " 2>&1");
+                                          Quoted((dir / "db.json").string()) + " 2>&1");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "mdb-write: table \"t\", row 1: column \"c\": Null in a Yes/No column\n");
   EXPECT_FALSE(fs::exists(dir / "out.mdb"));

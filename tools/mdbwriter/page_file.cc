@@ -56,8 +56,8 @@ void PageFile::Write(uint32_t number, const Page& page) {
   const off_t offset = static_cast<off_t>(number) * static_cast<off_t>(kPageSize);
   size_t done = 0;
   while (done < kPageSize) {
-    const ssize_t wrote = ::pwrite(fd_, page.data() + done, kPageSize - done,
-                                   offset + static_cast<off_t>(done));
+    const ssize_t wrote =
+        ::pwrite(fd_, page.data() + done, kPageSize - done, offset + static_cast<off_t>(done));
     if (wrote < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("cannot write", path_);

@@ -75,7 +75,10 @@ inline Table AllTypes() {
       Row{false, kNull, kNull, kNull, Currency{1}, 0.1f, 1e20, DateTime{1.0 / 3},
           std::string("\"virgolette\"; punto e virgola\r\na capo\ttab"), std::string("€ ÿ Ā ſ")},
       Row{true, kNull, kNull, kNull, Currency{-9999}, 1e20f, 1.0 / 3, DateTime{45000.999988425923},
-          std::string("\xEF\xBB\xBF" "comincia con U+FEFF"), std::string("\xEF\xBB\xBF" "anche la nota")},
+          std::string("\xEF\xBB\xBF"
+                      "comincia con U+FEFF"),
+          std::string("\xEF\xBB\xBF"
+                      "anche la nota")},
       Row{true, kNull, kNull, kNull, kNull, FLT_MIN, DBL_MIN, kNull, std::string("x"),
           std::string(1, '\x01')},
       Row{true, kNull, kNull, kNull, kNull, 3.4028e-45f, 4.9406564584124654e-324, kNull,
@@ -101,9 +104,10 @@ inline Table Memos() {
               {},
               {}};
   for (int32_t n = 0; n < 40; ++n) {
-    table.rows.push_back(Row{n, Repeat("p", 100 + 60 * static_cast<size_t>(n)),
-                             Repeat("s", 1900 - 40 * static_cast<size_t>(n)),
-                             n % 3 == 0 ? kNull : Value(Repeat("t", 700 + static_cast<size_t>(n)))});
+    table.rows.push_back(
+        Row{n, Repeat("p", 100 + 60 * static_cast<size_t>(n)),
+            Repeat("s", 1900 - 40 * static_cast<size_t>(n)),
+            n % 3 == 0 ? kNull : Value(Repeat("t", 700 + static_cast<size_t>(n)))});
   }
   return table;
 }

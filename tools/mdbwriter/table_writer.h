@@ -29,13 +29,13 @@ enum class StoredType : uint8_t {
   kMemo = 0x0C,
 };
 
-struct ColumnSpec {
+struct StoredColumn {
   std::string name;  // UTF-8
   StoredType type;
   int text_length = 255;  // Text and Binary: characters (bytes for Binary)
 };
 
-ColumnSpec SpecOf(const Column& column);
+StoredColumn StoredColumnOf(const Column& column);
 
 // Where a table's definition and usage maps go; the first definition page is the table's id.
 struct TablePages {
@@ -46,11 +46,11 @@ struct TablePages {
 class TableWriter {
  public:
   // Pages the definition of these columns takes.
-  static size_t DefinitionPageCount(const std::vector<ColumnSpec>& columns);
+  static size_t DefinitionPageCount(const std::vector<StoredColumn>& columns);
 
   // `system` marks a system table (the catalog). The columns must have been checked (names,
   // lengths, count).
-  TableWriter(PageFile& file, std::string name, std::vector<ColumnSpec> columns, bool system,
+  TableWriter(PageFile& file, std::string name, std::vector<StoredColumn> columns, bool system,
               TablePages pages);
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
@@ -93,7 +93,7 @@ class TableWriter {
 
   PageFile& file_;
   std::string name_;
-  std::vector<ColumnSpec> columns_;
+  std::vector<StoredColumn> columns_;
   std::vector<Layout> layout_;
   bool system_;
   TablePages pages_;
