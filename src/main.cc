@@ -1,17 +1,19 @@
-// catalog-publisher: one run of the shop's catalogue publication.
+// catalog-publisher: one run of the shop's catalogue publication. Wires the real platform to Form1
+// and returns how the run ended as the exit status.
 #include <cstdio>
+#include <memory>
 
+#include "app/form1.h"
+#include "app/run.h"
+#include "db/mdb_table_source.h"
 #include "log/run_log.h"
 #include "platform/clock.h"
-#include "platform/fatal_error.h"
+#include "platform/curl_ftp_control.h"
 #include "platform/posix_numbered_files.h"
 #include "platform/windows_file_system.h"
-
-namespace {
-
-constexpr int kFatalStatus = 3;
-
-}  // namespace
+#include "publish/upload.h"
+#include "ui/headless_window.h"
+#include "ui/make_window_host.h"
 
 int main() {
   using namespace catpub;
@@ -19,13 +21,11 @@ int main() {
   platform::PosixNumberedFiles files(fs);
   platform::SystemClock clock;
   log::RunLog run_log(fs, files, clock);
-  try {
-    run_log.OpenRunLog();
-    run_log.LogStamped("- Avvio programma");
-    run_log.CloseAllFiles();
-    return 0;
-  } catch (const FatalError& error) {
-    std::fprintf(stderr, "catalog-publisher: %s\n", error.what());
-    return kFatalStatus;
-  }
+  db::MdbTableSource tables(fs);
+  platform::CurlFtpControl ftp(fs);
+  std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
+  app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
+  // Headless, a message box would only repeat on standard error what the report prints there.
+  const bool message_box = dynamic_cast<ui::HeadlessWindow*>(window.get()) == nullptr;
+  return app::Run(*window, form, run_log, stderr, message_box);
 }

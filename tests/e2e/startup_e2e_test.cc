@@ -72,8 +72,8 @@ TEST_F(StartUpEndToEnd, TheDataDatabaseIsFoundWhateverTheCaseOnDisk) {
   shop_.DataDatabase("e/NEGOZIO/archivi/DATI.MDB", {Utenti({}), Codean({}), Listi01({})});
   testing::ProgramResult result = Run();
   EXPECT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_NE(shop_.Log().find("- Apro DB  e:\\Negozio\\Archivi\\dati.mdb\r\nDB OK  \r\n"),
-            std::string::npos);
+  EXPECT_NE(shop_.Log().find("- Apro DB  e:\\Negozio\\Archivi\\dati.mdb\r\n"), std::string::npos);
+  EXPECT_NE(shop_.Log().find("\r\nDB OK  \r\nCONTROLLO DB ORBIS OK\r\n"), std::string::npos);
 }
 
 TEST_F(StartUpEndToEnd, ADamagedCompanyDatabaseEndsWithStatus3) {
