@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev             # the test databases' descriptions
   python3-openssl openssl        # FTPS tests
   python3-pyftpdlib              # FTP server for tests and the demo
-  xvfb xdotool imagemagick       # window tests and screenshots
+  xvfb xdotool x11-utils imagemagick  # window tests and screenshots
   nodejs npm                     # second reader of Access files in tests
 )
 missing=()
