@@ -59,15 +59,17 @@ class Shop {
   std::filesystem::path Drive(char letter) const { return dir_.path() / std::string(1, letter); }
   const std::filesystem::path& drives() const { return dir_.path(); }
 
-  // The company database on drive `letter`, whose società row for company 1 names `database`.
-  void CompanyDatabase(const std::string& database, char letter = 'c', bool inizio = true) {
+  // The company database on drive `letter`, whose one società row, for company `company`, names
+  // `database`.
+  void CompanyDatabase(const std::string& database, char letter = 'c', bool inizio = true,
+                       int16_t company = 1) {
     using mdbwriter::ColumnType;
     std::filesystem::create_directories(Drive(letter) / "nodo");
     mdbwriter::WriteDatabase(
         Drive(letter) / "nodo/orbis.mdb",
         {{"società",
           {{"codute", ColumnType::kInteger}, {"database", ColumnType::kText, 255}},
-          {Row{int16_t{1}, database}},
+          {Row{company, database}},
           {}},
          {"inizio", {{"codute", ColumnType::kInteger}}, {Row{static_cast<int16_t>(inizio ? 1 : 2)}}, {}}});
   }
