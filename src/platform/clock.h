@@ -20,6 +20,12 @@ class Clock {
   virtual LocalTime Now() = 0;
 };
 
+// The system clock in the machine's local time.
+class SystemClock : public Clock {
+ public:
+  LocalTime Now() override;
+};
+
 // "07/12/2026"
 std::string DateText(const LocalTime& time);
 // "15:14:07"

@@ -21,8 +21,9 @@ class FtpControl {
   virtual int32_t ChangeRemoteDir(const std::string& dir) = 0;
   // Creates an absolute remote directory (its last level). 0 on failure.
   virtual int32_t CreateRemoteDir(const std::string& dir) = 0;
-  // Uploads the local file (a Windows path) under `remote_name` into the current remote directory,
-  // so that the file appears there whole. 0 on failure.
+  // Uploads the local file (a Windows path) under `remote_name` into the directory last named to
+  // ChangeRemoteDir or CreateRemoteDir, also when that call failed: the file lands there or
+  // nowhere. It appears there whole (an older file is replaced in one step). 0 on failure.
   virtual int32_t PutFile(const std::string& local_path, const std::string& remote_name) = 0;
   // What the last failed step was told by the server (or the transport), for the run log. Never
   // contains the password.

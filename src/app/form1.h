@@ -1,0 +1,83 @@
+// Form1's handlers: the start-up sequence, the processing gate, the Timer2 heartbeat and the end of
+// the run. They reach the window, the run log, the files and the databases only through the
+// interfaces they are given, so they run unchanged with the FLTK window, headless, or against fakes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "db/data_source.h"
+#include "db/table_source.h"
+#include "log/run_log.h"
+#include "platform/file_system.h"
+#include "platform/ftp_control.h"
+#include "platform/numbered_files.h"
+#include "publish/upload.h"
+#include "ui/window.h"
+
+namespace catpub::app {
+
+// The till's configuration, read from utenti at start-up; 0 until read.
+struct StartupSettings {
+  int32_t nrpos = 0;
+  int32_t codattiv = 0;
+};
+
+class Form1 : public ui::FormEvents {
+ public:
+  // What the publication needs besides the window and the run log.
+  struct Publication {
+    platform::NumberedFiles& files;
+    platform::FtpControl& ftp;
+    publish::FtpAccount account;
+  };
+
+  Form1(ui::Window& window, log::RunLog& run_log, platform::FileSystem& fs,
+        db::TableSource& tables, Publication publication);
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  void Form_Load() override;
+  void Form_Unload() override;
+  void Command1_Click() override;
+  void Timer2_Timer() override;
+
+  const std::string& dataDbPath() const { return dataDbPath_; }
+  const StartupSettings& startup_settings() const { return settings_; }
+  int16_t processingCounter() const { return processingCounter_; }
+  // Set when the publication could not reach the server: the "ERRORE" line that says why.
+  const std::optional<std::string>& upload_failure() const { return upload_failure_; }
+
+ private:
+  // Steps 7 to 17 of the start-up: the company's rows, the data database, the till's
+  // configuration. Returns the error line when one of the tested conditions fails.
+  std::optional<std::string> CheckDatabases(const std::string& companyDbPath);
+  // Points `var` at `database`, runs `sql`; true when a row came back.
+  bool Query(const std::string& database, const std::string& sql);
+  // Field database of var's current row as text; nullopt when it is Null.
+  std::optional<std::string> DatabaseField();
+  // The column of var's current row as a 32-bit whole number, halves to even.
+  int32_t WholeNumberField(const char* column);
+  void ReadStartupSettings();
+  void ProcessingGate();
+  void PublishArticles();
+
+  ui::Window& window_;
+  log::RunLog& run_log_;
+  platform::FileSystem& fs_;
+  Publication publication_;
+  db::DataSource var_;
+  db::DataSource codean_;
+  db::DataSource listi01_;
+
+  int16_t companyCode_ = 0;
+  std::string driveLetter_;
+  std::string dataFolder_;
+  std::string dataDbPath_;
+  StartupSettings settings_;
+  int16_t processingCounter_ = 0;
+  std::optional<std::string> upload_failure_;
+};
+
+}  // namespace catpub::app

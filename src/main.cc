@@ -1,0 +1,31 @@
+// catalog-publisher: one run of the shop's catalogue publication. Wires the real platform to Form1
+// and returns how the run ended as the exit status.
+#include <cstdio>
+#include <memory>
+
+#include "app/form1.h"
+#include "app/run.h"
+#include "db/mdb_table_source.h"
+#include "log/run_log.h"
+#include "platform/clock.h"
+#include "platform/curl_ftp_control.h"
+#include "platform/posix_numbered_files.h"
+#include "platform/windows_file_system.h"
+#include "publish/upload.h"
+#include "ui/headless_window.h"
+#include "ui/make_window_host.h"
+
+int main() {
+  using namespace catpub;
+  platform::WindowsFileSystem fs = platform::WindowsFileSystem::FromEnvironment();
+  platform::PosixNumberedFiles files(fs);
+  platform::SystemClock clock;
+  log::RunLog run_log(fs, files, clock);
+  db::MdbTableSource tables(fs);
+  platform::CurlFtpControl ftp(fs);
+  std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
+  app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
+  // Headless, a message box would only repeat on standard error what the report prints there.
+  const bool message_box = dynamic_cast<ui::HeadlessWindow*>(window.get()) == nullptr;
+  return app::Run(*window, form, run_log, stderr, message_box);
+}

@@ -1,0 +1,81 @@
+#include "platform/posix_numbered_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/fatal_error.h"
+#include "platform/windows_1252.h"
+
+namespace catpub::platform {
+namespace {
+
+constexpr size_t kBufferLimit = 1 << 16;
+
+std::string Reason() { return std::strerror(errno); }
+
+}  // namespace
+
+PosixNumberedFiles::~PosixNumberedFiles() {
+  for (auto& [number, file] : open_) ::close(file.fd);
+}
+
+void PosixNumberedFiles::Open(int number, const std::string& path, int flags, Flush flush) {
+  if (open_.count(number)) {
+    throw FatalError("file number " + std::to_string(number) + " is already open");
+  }
+  int fd = ::open(fs_.LocalPath(path).c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) throw FatalError("cannot open " + path + ": " + Reason());
+  open_.emplace(number, OpenFile{fd, path, flush, {}});
+}
+
+void PosixNumberedFiles::OpenForOutput(int number, const std::string& path, Flush flush) {
+  Open(number, path, O_TRUNC, flush);
+}
+
+void PosixNumberedFiles::OpenForAppend(int number, const std::string& path) {
+  Open(number, path, O_APPEND, Flush::kEachLine);
+}
+
+void PosixNumberedFiles::WriteLine(int number, std::string_view text) {
+  auto found = open_.find(number);
+  if (found == open_.end()) {
+    throw FatalError("file number " + std::to_string(number) + " is not open");
+  }
+  OpenFile& file = found->second;
+  AppendWindows1252(text, file.buffer);
+  file.buffer += "\r\n";  // Windows line end, on purpose
+  if (file.flush == Flush::kEachLine || file.buffer.size() >= kBufferLimit) WriteOut(file);
+}
+
+void PosixNumberedFiles::WriteOut(OpenFile& file) {
+  size_t done = 0;
+  while (done < file.buffer.size()) {
+    ssize_t written = ::write(file.fd, file.buffer.data() + done, file.buffer.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) throw FatalError("cannot write " + file.path + ": " + Reason());
+    done += static_cast<size_t>(written);
+  }
+  file.buffer.clear();
+}
+
+void PosixNumberedFiles::CloseAllFiles() {
+  // Every file is closed even when one of them fails; the first failure is reported.
+  std::string failure;
+  for (auto& [number, file] : open_) {
+    try {
+      WriteOut(file);
+    } catch (const FatalError& error) {
+      if (failure.empty()) failure = error.what();
+    }
+    if (::close(file.fd) != 0 && failure.empty()) {
+      failure = "cannot close " + file.path + ": " + Reason();
+    }
+  }
+  open_.clear();
+  if (!failure.empty()) throw FatalError(failure);
+}
+
+}  // namespace catpub::platform

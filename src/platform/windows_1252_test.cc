@@ -1,0 +1,44 @@
+#include "platform/windows_1252.h"
+
+#include <gtest/gtest.h>
+
+namespace catpub::platform {
+namespace {
+
+std::string Convert(std::string_view text) {
+  std::string out;
+  AppendWindows1252(text, out);
+  return out;
+}
+
+TEST(Windows1252Test, ConvertsEachCharacterOrWritesAQuestionMark) {
+  struct Case {
+    std::string_view utf8;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {"LATTE ; 1,35", "LATTE ; 1,35"},
+      {"àèéìòù", "\xE0\xE8\xE9\xEC\xF2\xF9"},
+      {"società", "societ\xE0"},
+      {"€ 2,50", "\x80 2,50"},
+      {"“x” – ™", "\x93x\x94 \x96 \x99"},
+      {"ÿ", "\xFF"},
+      {"Ελλάδα", "??????"},
+      {"日本 ok", "?? ok"},
+      {"𝄞x", "?x"},               // outside the basic plane: one character, one "?"
+      {"a\xC3(b", "a?(b"},        // a broken sequence loses only its broken byte
+      {"\xFF\xFE", "??"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Convert(c.utf8), c.expected) << c.utf8;
+}
+
+TEST(Windows1252Test, AppendsToWhatIsThere) {
+  std::string out = "x";
+  AppendWindows1252("è", out);
+  AppendWindows1252("y", out);
+  EXPECT_EQ(out, "x\xE8y");
+}
+
+}  // namespace
+}  // namespace catpub::platform

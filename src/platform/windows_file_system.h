@@ -1,0 +1,30 @@
+// The real file system under Windows paths: drive X: is the folder <drives>/x, where <drives> is
+// $CATALOG_PUBLISHER_DRIVES or /mnt, as WSL mounts Windows drives.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace catpub::platform {
+
+class WindowsFileSystem : public FileSystem {
+ public:
+  // `drives` holds one folder per drive letter; `working_dir` is where relative paths start.
+  WindowsFileSystem(std::filesystem::path drives, std::filesystem::path working_dir);
+  // The drives folder from the environment and the process's working directory.
+  static WindowsFileSystem FromEnvironment();
+
+  std::string CurrentDrive() override;
+  bool FileExists(const std::string& path) override;
+  std::filesystem::path LocalPath(const std::string& path) override;
+  void Replace(const std::string& from, const std::string& to) override;
+  void Remove(const std::string& path) override;
+
+ private:
+  std::filesystem::path drives_;
+  std::filesystem::path working_dir_;
+};
+
+}  // namespace catpub::platform

@@ -1,0 +1,262 @@
+#include "publish/article_export.h"
+
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "platform/fatal_error.h"
+#include "publish/converted.h"
+#include "publish/currency.h"
+#include "publish/export_row.h"
+#include "publish/leading_number.h"
+#include "publish/number_text.h"
+#include "publish/regional_number.h"
+#include "publish/value_text.h"
+#include "publish/whole_number.h"
+
+namespace catpub::publish {
+namespace {
+
+constexpr std::string_view kCodean = "codean";
+constexpr std::string_view kListi01 = "listi01";
+constexpr size_t kShownCharacters = 60;
+
+// Lower layers name what failed in their own words; the run log wants a line starting "ERRORE".
+FatalError Reported(const FatalError& error, std::string_view where = {}) {
+  std::string message = error.what();
+  if (message.starts_with("ERRORE")) return error;
+  return FatalError("ERRORE : esportazione articoli: " + message + std::string(where));
+}
+
+// The value as a message shows it: texts quoted, long ones cut.
+std::string Shown(const db::Value& value) {
+  std::string text;
+  if (!AppendValueText(value, text)) return "(data fuori limite)";
+  if (text.size() > kShownCharacters) text = text.substr(0, kShownCharacters) + "...";
+  if (std::holds_alternative<std::string>(value)) return '"' + text + '"';
+  return text;
+}
+
+// While the walk is under way the temporary file is open; unless the walk completes, it is closed
+// and removed so that only a complete export ever replaces the published one.
+class TemporaryExport {
+ public:
+  TemporaryExport(platform::NumberedFiles& files, platform::FileSystem& fs)
+      : files_(files), fs_(fs) {}
+  TemporaryExport(const TemporaryExport&) = delete;
+  TemporaryExport& operator=(const TemporaryExport&) = delete;
+  ~TemporaryExport() {
+    if (published_) return;
+    try {
+      files_.CloseAllFiles();
+    } catch (const FatalError&) {
+      // The error that ended the export is the one reported; the file is discarded anyway.
+    }
+    fs_.Remove(kExportTempPath);
+  }
+
+  void Open() {
+    files_.OpenForOutput(kExportFileNumber, kExportTempPath, platform::Flush::kOnClose);
+  }
+  void Publish() {
+    files_.CloseAllFiles();
+    fs_.Replace(kExportTempPath, kExportPath);
+    published_ = true;
+  }
+
+ private:
+  platform::NumberedFiles& files_;
+  platform::FileSystem& fs_;
+  bool published_ = false;
+};
+
+class ArticleWalk {
+ public:
+  ArticleWalk(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
+              platform::NumberedFiles& files)
+      : dataDbPath_(dataDbPath), codean_(codean), listi01_(listi01), files_(files) {}
+
+  // From the current codean row to the end of codean.
+  void WriteLines() {
+    for (row_number_ = 1; !codean_.Eof(); ++row_number_) {
+      try {
+        ProcessRow();
+      } catch (const FatalError& error) {
+        throw Reported(error, Where());
+      }
+      try {
+        codean_.MoveNext();
+      } catch (const FatalError& error) {
+        throw Reported(error,
+                       " (lettura della riga " + std::to_string(row_number_ + 1) + " di codean)");
+      }
+    }
+  }
+
+ private:
+  void ProcessRow() {
+    row_.StartRow();
+    article_.reset();
+    if (Excluded()) return;
+    article_ = ArticleCode();
+    if (!FindPrice(*article_)) return;
+    FillRow();
+    if (!ComposeLine(row_, line_)) FailNoText(kListi01, "ricart");
+    files_.WriteLine(kExportFileNumber, line_);
+  }
+
+  bool Excluded() {
+    const db::Value& colare = codean_.Field("colare");
+    if (db::IsNull(colare)) return false;
+    if (const auto* text = std::get_if<std::string>(&colare)) return LeadingNumber(*text) == 5;
+    scratch_.clear();
+    if (!AppendValueText(colare, scratch_)) FailNoText(kCodean, "colare");
+    return LeadingNumber(scratch_) == 5;
+  }
+
+  int32_t ArticleCode() {
+    const db::Value& codare = codean_.Field("codare");
+    Converted<int32_t> code = ToLong(codare);
+    if (!code.ok()) FailConversion(kCodean, "codare", codare, code.error);
+    return code.value;
+  }
+
+  // The price list is asked again for every article, pointed at the database anew each time.
+  bool FindPrice(int32_t code) {
+    listi01_.SetDatabaseName(dataDbPath_);
+    sql_.assign("select * from listi01 where codart = ");
+    AppendWholeText(code, sql_);
+    listi01_.SetRecordSource(sql_);
+    listi01_.Refresh();
+    return !listi01_.Eof();
+  }
+
+  // In the order the fields are listed, so that the first failing one is reported.
+  void FillRow() {
+    AssignText(codean_, kCodean, "eanare", row_.eanare);
+    AssignText(listi01_, kListi01, "desart", row_.desart);
+    AssignText(listi01_, kListi01, "desrep", row_.desrep);
+    AssignText(listi01_, kListi01, "ivart", row_.ivart);
+    row_.cosiva = CurrencyOf("cosiva");
+    row_.przpub = CurrencyOf("przpub");
+    row_.ricart = listi01_.Field("ricart");
+    row_.przsal = CurrencyOf("przsal");
+    const db::Value& codafo = listi01_.Field("codafo");
+    if (db::IsNull(codafo)) return;  // codafo stays blank, the supplier number 0
+    AssignText(listi01_, kListi01, "codafo", row_.codafo);
+    if (std::optional<double> number = NumericValue(row_.codafo.view())) {
+      row_.supplier_number = *number;
+    }
+  }
+
+  void AssignText(db::DataSource& source, std::string_view table, std::string_view column,
+                  FixedText& field) {
+    const db::Value& value = source.Field(column);
+    if (db::IsNull(value)) FailConversion(table, column, value, ConversionError::kNull);
+    if (const auto* text = std::get_if<std::string>(&value)) {
+      field.Assign(*text);
+      return;
+    }
+    scratch_.clear();
+    if (!AppendValueText(value, scratch_)) FailNoText(table, column);
+    field.Assign(scratch_);
+  }
+
+  db::Currency CurrencyOf(std::string_view column) {
+    const db::Value& value = listi01_.Field(column);
+    Converted<db::Currency> currency = ToCurrency(value);
+    if (!currency.ok()) FailConversion(kListi01, column, value, currency.error);
+    return currency.value;
+  }
+
+  [[noreturn]] void FailConversion(std::string_view table, std::string_view column,
+                                   const db::Value& value, ConversionError why) const {
+    std::string message = "ERRORE : ";
+    switch (why) {
+      case ConversionError::kNull:
+        message += "valore Null";
+        break;
+      case ConversionError::kNotANumber:
+        message += "valore non numerico " + Shown(value);
+        break;
+      case ConversionError::kOutOfRange:
+      case ConversionError::kNone:
+        message += "valore fuori limite " + Shown(value);
+        break;
+    }
+    throw FatalError(message + " in " + Qualified(table, column) + Where());
+  }
+
+  [[noreturn]] void FailNoText(std::string_view table, std::string_view column) const {
+    throw FatalError("ERRORE : data fuori limite in " + Qualified(table, column) + Where());
+  }
+
+  static std::string Qualified(std::string_view table, std::string_view column) {
+    return std::string(table) + '.' + std::string(column);
+  }
+
+  // " (riga 3 di codean, articolo 1234, codice a barre 8001234567890)", as far as known.
+  std::string Where() const {
+    std::string where = " (riga " + std::to_string(row_number_) + " di codean";
+    if (article_) where += ", articolo " + std::to_string(*article_);
+    if (std::optional<std::string> barcode = Barcode()) where += ", codice a barre " + *barcode;
+    return where + ")";
+  }
+
+  // The current row's barcode for a message; nothing when it cannot be read.
+  std::optional<std::string> Barcode() const {
+    try {
+      const db::Value& value = codean_.Field("eanare");
+      std::string text;
+      if (db::IsNull(value) || !AppendValueText(value, text)) return std::nullopt;
+      return text;
+    } catch (const FatalError&) {
+      return std::nullopt;  // the message names the failure that matters
+    }
+  }
+
+  const std::string& dataDbPath_;
+  db::DataSource& codean_;
+  db::DataSource& listi01_;
+  platform::NumberedFiles& files_;
+
+  ExportRow row_;
+  std::string line_;
+  std::string sql_;
+  std::string scratch_;
+  long row_number_ = 0;
+  std::optional<int32_t> article_;
+};
+
+}  // namespace
+
+bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
+                    platform::NumberedFiles& files, platform::FileSystem& fs) {
+  try {
+    codean.SetDatabaseName(dataDbPath);
+    codean.SetRecordSource("select * from codean ");
+    codean.Refresh();
+    if (codean.Eof()) {
+      files.CloseAllFiles();
+      return false;
+    }
+  } catch (const FatalError& error) {
+    throw Reported(error);
+  }
+
+  TemporaryExport output(files, fs);
+  try {
+    output.Open();
+  } catch (const FatalError& error) {
+    throw Reported(error);
+  }
+  ArticleWalk(dataDbPath, codean, listi01, files).WriteLines();
+  try {
+    output.Publish();
+  } catch (const FatalError& error) {
+    throw Reported(error);
+  }
+  return true;
+}
+
+}  // namespace catpub::publish

@@ -1,0 +1,37 @@
+// The export half of PublishArticles: walks the barcode table codean of the data database, looks up
+// each article in price list listi01 and writes one line per article (see ComposeLine) to
+// "C:\orbis\articoli.csv". The caller has already switched Timer2 off and closed every open file.
+#pragma once
+
+#include <string>
+
+#include "db/data_source.h"
+#include "platform/file_system.h"
+#include "platform/numbered_files.h"
+
+namespace catpub::publish {
+
+inline constexpr char kExportPath[] = "C:\\orbis\\articoli.csv";
+// The export is written here first and renamed over kExportPath only once complete, so that the
+// published file is never a half-written one.
+inline constexpr char kExportTempPath[] = "C:\\orbis\\articoli.csv.tmp";
+inline constexpr int kExportFileNumber = 5;
+
+// Points `codean` at dataDbPath with "select * from codean " and walks its rows in stored order.
+// A row whose colare, as text, has 5 as leading number is left out (Null never is). For every other
+// row, codare becomes the 32-bit article code and `listi01` is pointed at dataDbPath again with
+// "select * from listi01 where codart = " and the code; a row without a price row gives no line,
+// otherwise the first price row gives one. Ends with CloseAllFiles.
+//
+// Returns the export-written flag: false when codean has no rows (no file is opened and an existing
+// export file keeps its content); true once every row has been processed, the export file then
+// replaced by the new one, which has zero bytes when no row gave a line.
+//
+// Throws FatalError, with a message starting "ERRORE" that names table, column, row, article and
+// barcode as far as known, for: a Null anywhere but in colare, ricart and codafo; an article code
+// or price that is no number or out of range; a missing database, table or column; a write failure.
+// The partly written file is then removed and the previous export file is left as it was.
+bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
+                    platform::NumberedFiles& files, platform::FileSystem& fs);
+
+}  // namespace catpub::publish

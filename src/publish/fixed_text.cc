@@ -1,0 +1,28 @@
+#include "publish/fixed_text.h"
+
+namespace catpub::publish {
+namespace {
+
+// UTF-8 continuation bytes are 10xxxxxx; every other byte starts a character.
+bool StartsCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }
+
+}  // namespace
+
+FixedText::FixedText(size_t width) : width_(width), text_(width, ' ') {}
+
+void FixedText::Assign(std::string_view text) {
+  size_t characters = 0;
+  size_t end = 0;
+  for (; end < text.size(); ++end) {
+    if (StartsCharacter(text[end])) {
+      if (characters == width_) break;
+      ++characters;
+    }
+  }
+  text_.assign(text.data(), end);
+  text_.append(width_ - characters, ' ');
+}
+
+void FixedText::Clear() { text_.assign(width_, ' '); }
+
+}  // namespace catpub::publish

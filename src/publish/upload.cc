@@ -1,0 +1,65 @@
+#include "publish/upload.h"
+
+#include "publish_settings.h"
+
+namespace catpub::publish {
+namespace {
+
+UploadOutcome Failed(const std::string& step, const std::string& detail) {
+  std::string line = "ERRORE : FTP " + step;
+  if (!detail.empty()) line += " : " + detail;
+  return {UploadResult::kFailed, line};
+}
+
+// Steps 2 to 8 of the upload, on a written export.
+UploadOutcome Publish(int32_t codattiv, const FtpAccount& account, platform::FtpControl& ftp,
+                      ui::Window& window) {
+  ftp.SetHostname(account.host);
+  ftp.SetUsername(account.user);
+  ftp.SetPassword(account.password);
+  ftp.SetPassive(1);
+  int32_t connected = ftp.Connect();
+  // Only exactly 1 means connected.
+  if (connected != 1) {
+    return Failed("CONNESSIONE NON RIUSCITA", ftp.LastError());
+  }
+  std::string dir = RemoteDirectory(codattiv);
+  bool create_failed = false;
+  std::string create_failure;
+  if (ftp.ChangeRemoteDir(dir) == 0 && ftp.CreateRemoteDir(dir) == 0) {
+    create_failed = true;
+    create_failure = ftp.LastError();
+  }
+  int32_t put = ftp.PutFile(kUploadLocalFile, kUploadRemoteName);
+  std::string put_failure = put == 0 ? ftp.LastError() : std::string();
+  window.ProcessPendingEvents();
+  if (put != 0) return {UploadResult::kUploaded, {}};
+  // The upload failed because the directory could not be made: that is the cause to report.
+  if (create_failed) return Failed("DIRECTORY " + dir + " NON CREATA", create_failure);
+  return Failed(std::string("INVIO DI ") + kUploadLocalFile + " NON RIUSCITO", put_failure);
+}
+
+}  // namespace
+
+FtpAccount CompiledInFtpAccount() {
+  return {settings::kPublishFtpHost, settings::kPublishFtpUser, settings::kPublishFtpPassword};
+}
+
+std::string RemoteDirectory(int32_t codattiv) {
+  return kRemoteDirPrefix + std::to_string(codattiv);
+}
+
+UploadOutcome UploadArticles(bool export_written, int32_t codattiv, const FtpAccount& account,
+                             platform::FtpControl& ftp, ui::Window& window) {
+  UploadOutcome outcome;
+  if (export_written) {
+    outcome = Publish(codattiv, account, ftp, window);
+  } else {
+    window.ProcessPendingEvents();
+  }
+  window.DisableTimer2();
+  window.Unload();
+  return outcome;
+}
+
+}  // namespace catpub::publish

@@ -1,0 +1,99 @@
+// In-memory stand-ins for the file system, the numbered files and the clock. Files live in one map
+// from Windows path (compared without regard to case) to their lines, so tests assert on exactly what
+// the program wrote and in which order.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "db/names.h"
+#include "platform/clock.h"
+#include "platform/fatal_error.h"
+#include "platform/file_system.h"
+#include "platform/numbered_files.h"
+
+namespace catpub::testing {
+
+struct FakeFile {
+  std::vector<std::string> lines;
+};
+
+// Files by folded Windows path. Shared by FakeFileSystem and FakeNumberedFiles.
+class FakeDisk {
+ public:
+  static std::string Key(const std::string& path) { return db::FoldName(path); }
+  void Put(const std::string& path, std::vector<std::string> lines = {}) {
+    files[Key(path)].lines = std::move(lines);
+  }
+  bool Has(const std::string& path) const { return files.count(Key(path)) != 0; }
+  const std::vector<std::string>& Lines(const std::string& path) const {
+    return files.at(Key(path)).lines;
+  }
+
+  std::map<std::string, FakeFile> files;
+  // Folders that exist; a file can be created only in one of them (folded, with trailing "\").
+  std::set<std::string> folders;
+};
+
+class FakeFileSystem : public platform::FileSystem {
+ public:
+  explicit FakeFileSystem(FakeDisk& disk, std::string drive = "c:") : disk_(disk), drive_(drive) {}
+  std::string CurrentDrive() override { return drive_; }
+  bool FileExists(const std::string& path) override { return disk_.Has(path); }
+  std::filesystem::path LocalPath(const std::string& path) override { return path; }
+  void Replace(const std::string& from, const std::string& to) override {
+    auto found = disk_.files.find(FakeDisk::Key(from));
+    if (found == disk_.files.end()) throw FatalError("cannot rename " + from);
+    FakeFile file = found->second;
+    disk_.files.erase(found);
+    disk_.files[FakeDisk::Key(to)] = std::move(file);
+  }
+  void Remove(const std::string& path) override { disk_.files.erase(FakeDisk::Key(path)); }
+
+ private:
+  FakeDisk& disk_;
+  std::string drive_;
+};
+
+class FakeNumberedFiles : public platform::NumberedFiles {
+ public:
+  explicit FakeNumberedFiles(FakeDisk& disk) : disk_(disk) {}
+  void OpenForOutput(int number, const std::string& path, platform::Flush) override {
+    CheckFolder(path);
+    disk_.files[FakeDisk::Key(path)].lines.clear();
+    open_[number] = FakeDisk::Key(path);
+  }
+  void OpenForAppend(int number, const std::string& path) override {
+    CheckFolder(path);
+    disk_.files[FakeDisk::Key(path)];
+    open_[number] = FakeDisk::Key(path);
+  }
+  bool IsOpen(int number) const override { return open_.count(number) != 0; }
+  void WriteLine(int number, std::string_view text) override {
+    auto found = open_.find(number);
+    if (found == open_.end()) throw FatalError("file " + std::to_string(number) + " not open");
+    disk_.files[found->second].lines.emplace_back(text);
+  }
+  void CloseAllFiles() override { open_.clear(); }
+
+ private:
+  // With no folders declared, every folder exists.
+  void CheckFolder(const std::string& path) const {
+    if (disk_.folders.empty()) return;
+    std::string folder = FakeDisk::Key(path.substr(0, path.rfind('\\') + 1));
+    if (!disk_.folders.count(folder)) throw FatalError("cannot open " + path + ": no such folder");
+  }
+
+  FakeDisk& disk_;
+  std::map<int, std::string> open_;
+};
+
+class FakeClock : public platform::Clock {
+ public:
+  platform::LocalTime Now() override { return now; }
+  platform::LocalTime now{2026, 12, 7, 15, 14, 7};
+};
+
+}  // namespace catpub::testing

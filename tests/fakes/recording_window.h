@@ -1,0 +1,76 @@
+// A window without a screen that records what the logic did to it, in order. Hooks let a test run
+// Form1's handlers where the real window would (Form_Unload on Unload, a Timer2 tick inside
+// ProcessPendingEvents or ShowMessage). As a host it runs a window's life as the headless window
+// does: Form_Load, then the end at once.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/window.h"
+
+namespace catpub::testing {
+
+class RecordingWindow : public ui::WindowHost {
+ public:
+  // What CurrentDrive returns.
+  std::string drive = "c:";
+  // Run inside ProcessPendingEvents / ShowMessage, e.g. a Timer2 tick; empty does nothing.
+  std::function<void()> on_process_pending_events;
+  std::function<void()> on_show_message;
+  // Raised by the first Unload, as the real window raises Form_Unload.
+  ui::FormEvents* events = nullptr;
+
+  // Every operation in order: "SetTillNumber(12)", "CurrentDrive()", "DisableTimer2()",
+  // "ProcessPendingEvents()", "ShowMessage(text)", "Unload()".
+  const std::vector<std::string>& calls() const { return calls_; }
+  const std::vector<std::string>& till_numbers() const { return till_numbers_; }
+  const std::vector<std::string>& messages() const { return messages_; }
+  bool timer2_enabled() const { return timer2_enabled_; }
+
+  void SetTillNumber(const std::string& text) override {
+    calls_.push_back("SetTillNumber(" + text + ")");
+    till_numbers_.push_back(text);
+  }
+  std::string CurrentDrive() override {
+    calls_.push_back("CurrentDrive()");
+    return drive;
+  }
+  void DisableTimer2() override {
+    calls_.push_back("DisableTimer2()");
+    timer2_enabled_ = false;
+  }
+  void ProcessPendingEvents() override {
+    calls_.push_back("ProcessPendingEvents()");
+    if (on_process_pending_events) on_process_pending_events();
+  }
+  void ShowMessage(const std::string& text) override {
+    calls_.push_back("ShowMessage(" + text + ")");
+    messages_.push_back(text);
+    if (on_show_message) on_show_message();
+  }
+  void Unload() override {
+    calls_.push_back("Unload()");
+    if (!loaded_) return;
+    loaded_ = false;
+    if (events != nullptr) events->Form_Unload();
+  }
+  bool Loaded() const override { return loaded_; }
+  bool Run(ui::FormEvents& form) override {
+    events = &form;
+    form.Form_Load();
+    const bool shown = loaded_;
+    Unload();
+    return shown;
+  }
+
+ private:
+  std::vector<std::string> calls_;
+  std::vector<std::string> till_numbers_;
+  std::vector<std::string> messages_;
+  bool timer2_enabled_ = true;
+  bool loaded_ = true;
+};
+
+}  // namespace catpub::testing

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds with the sanitizers and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+npm ci --prefix tests/mdb-reader --no-audit --no-fund --loglevel=error
+cmake -S . -B build-test -DCATPUB_SANITIZE=ON -DCATPUB_WERROR="${CATPUB_WERROR:-OFF}" >/dev/null
+cmake --build build-test -j"$(nproc)"
+ctest --test-dir build-test --output-on-failure -j"$(nproc)"
