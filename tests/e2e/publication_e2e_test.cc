@@ -71,15 +71,28 @@ std::vector<mdbwriter::Table> Catalogue(int count, bool withdrawn = false) {
   return {Codean(std::move(barcodes)), Listi01(std::move(prices))};
 }
 
+// A shop whose utenti row gives `codattiv` (no row at all for nullopt), with `tables` beside it.
+void WriteShop(testing::Shop& shop, std::optional<db::Value> codattiv,
+               std::vector<mdbwriter::Table> tables) {
+  shop.CompanyDatabase("C:\\Orbis\\Dati.mdb");
+  std::vector<Row> users;
+  if (codattiv) users.push_back(Row{int32_t{1}, int16_t{3}, *codattiv});
+  tables.insert(tables.begin(), Utenti(std::move(users)));
+  shop.DataDatabase("c/orbis/dati.mdb", std::move(tables));
+}
+
+// The program on drive C: of `shop`, headless.
+testing::ProgramResult RunOn(const testing::Shop& shop) {
+  return testing::RunProgram(CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
+                             {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
+                              {"DISPLAY", ""},
+                              {"WAYLAND_DISPLAY", ""}});
+}
+
 class PublicationEndToEnd : public ::testing::Test {
  protected:
-  // A shop whose utenti row gives `codattiv` (no row at all for nullopt), with `tables` beside it.
   void MakeShop(std::optional<db::Value> codattiv, std::vector<mdbwriter::Table> tables) {
-    shop_.CompanyDatabase("C:\\Orbis\\Dati.mdb");
-    std::vector<Row> users;
-    if (codattiv) users.push_back(Row{int32_t{1}, int16_t{3}, *codattiv});
-    tables.insert(tables.begin(), Utenti(std::move(users)));
-    shop_.DataDatabase("c/orbis/dati.mdb", std::move(tables));
+    WriteShop(shop_, std::move(codattiv), std::move(tables));
   }
 
   // Starts the test server on the port the program has compiled in.
@@ -101,12 +114,7 @@ class PublicationEndToEnd : public ::testing::Test {
     }
   }
 
-  testing::ProgramResult Run() {
-    return testing::RunProgram(CATPUB_E2E_EXECUTABLE, shop_.Drive('c'),
-                               {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
-                                {"DISPLAY", ""},
-                                {"WAYLAND_DISPLAY", ""}});
-  }
+  testing::ProgramResult Run() { return RunOn(shop_); }
 
   fs::path ftp_root() const { return server_dir_.path() / "root"; }
   fs::path Remote(const std::string& relative) const { return ftp_root() / kOrbis / relative; }
@@ -185,16 +193,9 @@ TEST_F(PublicationEndToEnd, TheActivityCodeEndsTheDirectoryAsItIsWritten) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testing::Shop shop;
-    shop.CompanyDatabase("C:\\Orbis\\Dati.mdb");
-    std::vector<mdbwriter::Table> tables = Catalogue(2);
-    std::vector<Row> users;
-    if (c.codattiv) users.push_back(Row{int32_t{1}, int16_t{3}, *c.codattiv});
-    tables.insert(tables.begin(), Utenti(std::move(users)));
-    shop.DataDatabase("c/orbis/dati.mdb", tables);
+    WriteShop(shop, c.codattiv, Catalogue(2));
 
-    testing::ProgramResult result = testing::RunProgram(
-        CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
-        {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()}, {"DISPLAY", ""}});
+    testing::ProgramResult result = RunOn(shop);
 
     EXPECT_EQ(result.exit_status, 0) << result.err;
     EXPECT_EQ(ReadBytes(Remote(c.dir) / "articoli.csv"),
