@@ -22,7 +22,7 @@ int main() {
   platform::SystemClock clock;
   log::RunLog run_log(fs, files, clock);
   db::MdbTableSource tables(fs);
-  platform::CurlFtpControl ftp(fs);
+  platform::CurlFtpControl ftp(fs, platform::CompiledInFtpSettings());
   std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
   app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
   // Headless, a message box would only repeat on standard error what the report prints there.

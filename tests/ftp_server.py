@@ -1,11 +1,11 @@
 """A small FTP server for the publication tests, with the faults a real server shows.
 
-Listens on 127.0.0.1 on a free port, prints that port as the first line of standard output, and
-serves ROOT as the account's home: the FTP path "/" is ROOT, so "/var/www/vellum/orbis/12" is
-ROOT/var/www/vellum/orbis/12. Runs until SIGTERM or SIGINT.
+Listens on 127.0.0.1 on PORT (default: a free port), prints that port as the first line of standard
+output, and serves ROOT as the account's home: the FTP path "/" is ROOT, so
+"/var/www/vellum/orbis/12" is ROOT/var/www/vellum/orbis/12. Runs until SIGTERM or SIGINT.
 
     /usr/bin/python3 ftp_server.py --root DIR --user U --password P [--fault MODE]
-        [--port-file FILE] [--tls-cert PEM --tls-key PEM]
+        [--port PORT] [--port-file FILE] [--tls-cert PEM --tls-key PEM]
 
 Fault modes:
     none            a well-behaved server
@@ -16,6 +16,9 @@ Fault modes:
     stall-login     PASS is never answered
     stall-cwd       CWD is never answered
     stall-transfer  an upload stops being read after its first 64 KiB; the connections stay open
+
+A PORT that is taken ends the server at once with status 3 and a message saying so on standard
+error. Each control connection is logged as "FTP session opened (connect)" on standard error.
 
 Run with Debian's interpreter, which has python3-pyftpdlib (and python3-openssl for --tls-cert).
 """
@@ -123,6 +126,7 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--fault", choices=FAULTS, default="none")
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--tls-cert")
     parser.add_argument("--tls-key")
@@ -135,7 +139,12 @@ def main():
     handler = control_handler_class(base, args.fault)
     handler.authorizer = authorizer
 
-    server = FTPServer(("127.0.0.1", 0), handler)
+    try:
+        server = FTPServer(("127.0.0.1", args.port), handler)
+    except OSError as error:
+        sys.stderr.write("ftp_server.py: cannot listen on 127.0.0.1:%d: %s\n"
+                         % (args.port, error.strerror or error))
+        sys.exit(3)
     port = server.address[1]
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as f:

@@ -1,6 +1,6 @@
-// Runs tests/ftp_server.py as a child process on 127.0.0.1 and an ephemeral port, for tests and
-// benchmarks that need a real FTP server. The server stops (SIGTERM, then SIGKILL) when the object
-// is destroyed. The interpreter and the script come from the build (CATPUB_PYTHON,
+// Runs tests/ftp_server.py as a child process on 127.0.0.1 and an ephemeral (or a given) port, for
+// tests and benchmarks that need a real FTP server. The server stops (SIGTERM, then SIGKILL) when
+// the object is destroyed. The interpreter and the script come from the build (CATPUB_PYTHON,
 // CATPUB_FTP_SERVER_SCRIPT).
 #pragma once
 
@@ -31,18 +31,20 @@ struct FtpServerOptions {
   std::filesystem::path tls_cert;  // PEM certificate and key: TLS required on control and data
   std::filesystem::path tls_key;
   std::filesystem::path log_file;  // the server's own log; /dev/null when empty
+  int port = 0;                    // 0: a free port
 };
 
 class FtpServerProcess {
  public:
   // Starts the server and waits up to 20 s for it to report its port. Throws std::runtime_error
-  // when it does not.
+  // when it does not, e.g. because the port asked for is taken (the server's log then says so).
   explicit FtpServerProcess(const FtpServerOptions& options) : log_file_(options.log_file) {
     std::vector<std::string> args = {CATPUB_PYTHON, CATPUB_FTP_SERVER_SCRIPT,
                                      "--root",      options.root.string(),
                                      "--user",      options.user,
                                      "--password",  options.password,
-                                     "--fault",     options.fault};
+                                     "--fault",     options.fault,
+                                     "--port",      std::to_string(options.port)};
     if (!options.tls_cert.empty()) {
       args.insert(args.end(),
                   {"--tls-cert", options.tls_cert.string(), "--tls-key", options.tls_key.string()});

@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs catalog-publisher on a demo shop in demo/.
+# Installs what is needed, builds catalog-publisher for a local demo FTP server, and publishes the
+# catalogue of a demo shop in demo/ to that server (tools/demo/publish.sh).
+#
+# The server address is compiled in. The demo build (folder build-demo) is made for 127.0.0.1 at
+# port 2121 (CATPUB_DEMO_FTP_PORT to change it), or at a free port when 2121 is taken, with the
+# demo account (the PUBLISH_FTP_USER and PUBLISH_FTP_PASSWORD defaults) and 10-second timeouts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-cmake -S . -B build >/dev/null
-cmake --build build -j"$(nproc)"
 
-repo="$PWD"
-drives="$repo/demo/drives"
-mkdir -p "$drives/c/orbis/bkp"
-echo "== catalog-publisher, drive C: is $drives/c"
-status=0
-(cd "$drives/c" && CATALOG_PUBLISHER_DRIVES="$drives" "$repo/build/catalog-publisher") || status=$?
-echo "== exit status $status"
-log="$drives/c/orbis/bkp/logrul3_$(date +%d%m%Y).txt"
-echo "== run log $log"
-cat -A "$log"
+# The wanted port if nothing listens there, else one the system has free.
+port="$(/usr/bin/python3 - "${CATPUB_DEMO_FTP_PORT:-2121}" <<'EOF'
+import socket, sys
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+try:
+    s.bind(("127.0.0.1", int(sys.argv[1])))
+except OSError:
+    s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])
+EOF
+)"
+
+cmake -S . -B build-demo -DPUBLISH_FTP_HOST=127.0.0.1 -DPUBLISH_FTP_PORT="$port" \
+  -DPUBLISH_FTP_CONNECT_TIMEOUT=10 -DPUBLISH_FTP_REPLY_TIMEOUT=10 -DPUBLISH_FTP_STALL_TIMEOUT=10 \
+  >/dev/null
+cmake --build build-demo -j"${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
+  --target catalog-publisher catalog-publisher-reader mdb-write
+
+# The account the build has compiled in.
+setting() { sed -n "s/^$1:[A-Z]*=//p" build-demo/CMakeCache.txt; }
+exec tools/demo/publish.sh build-demo/catalog-publisher build-demo/tools/mdbwriter/mdb-write demo \
+  "$port" "$(setting PUBLISH_FTP_USER)" "$(setting PUBLISH_FTP_PASSWORD)"

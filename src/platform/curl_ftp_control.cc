@@ -9,7 +9,6 @@
 #include <initializer_list>
 
 #include "platform/fatal_error.h"
-#include "publish_settings.h"
 
 namespace catpub::platform {
 namespace {
@@ -48,17 +47,6 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
 }
 
 }  // namespace
-
-CurlFtpSettings CompiledInFtpSettings() {
-  CurlFtpSettings settings;
-  settings.port = settings::kPublishFtpPort;
-  settings.tls = settings::kPublishFtpTls;
-  settings.ca_file = settings::kPublishFtpCaFile;
-  settings.timeouts.connect_seconds = settings::kPublishFtpConnectTimeout;
-  settings.timeouts.reply_seconds = settings::kPublishFtpReplyTimeout;
-  settings.timeouts.stall_seconds = settings::kPublishFtpStallTimeout;
-  return settings;
-}
 
 // The easy handle and everything libcurl keeps pointers to (error buffer, reply text, command
 // lists). Options are sticky across transfers, so each step sets what it needs and Run() puts the

@@ -31,17 +31,17 @@ struct CurlFtpSettings {
   FtpTimeouts timeouts;
 };
 
-// The settings this build was configured with: PUBLISH_FTP_PORT, PUBLISH_FTP_TLS,
+// The settings the running executable was built with: PUBLISH_FTP_PORT, PUBLISH_FTP_TLS,
 // PUBLISH_FTP_CA_FILE, PUBLISH_FTP_CONNECT_TIMEOUT, PUBLISH_FTP_REPLY_TIMEOUT,
-// PUBLISH_FTP_STALL_TIMEOUT.
+// PUBLISH_FTP_STALL_TIMEOUT. Defined in src/compiled_in_settings.cc, which each executable that
+// talks to the publication server compiles with a settings header of its own.
 CurlFtpSettings CompiledInFtpSettings();
 
 class CurlFtpControl final : public FtpControl {
  public:
   // `fs` turns the local Windows path of PutFile into a Linux path; it must outlive the control.
   // Throws FatalError when libcurl cannot be set up.
-  explicit CurlFtpControl(FileSystem& fs,
-                          const CurlFtpSettings& settings = CompiledInFtpSettings());
+  CurlFtpControl(FileSystem& fs, const CurlFtpSettings& settings);
   ~CurlFtpControl() override;
   CurlFtpControl(const CurlFtpControl&) = delete;
   CurlFtpControl& operator=(const CurlFtpControl&) = delete;

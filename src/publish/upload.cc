@@ -1,7 +1,5 @@
 #include "publish/upload.h"
 
-#include "publish_settings.h"
-
 namespace catpub::publish {
 namespace {
 
@@ -40,10 +38,6 @@ UploadOutcome Publish(int32_t codattiv, const FtpAccount& account, platform::Ftp
 }
 
 }  // namespace
-
-FtpAccount CompiledInFtpAccount() {
-  return {settings::kPublishFtpHost, settings::kPublishFtpUser, settings::kPublishFtpPassword};
-}
 
 std::string RemoteDirectory(int32_t codattiv) {
   return kRemoteDirPrefix + std::to_string(codattiv);

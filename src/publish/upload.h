@@ -23,8 +23,9 @@ struct FtpAccount {
   std::string password;
 };
 
-// The account this build was configured with (PUBLISH_FTP_HOST, PUBLISH_FTP_USER,
-// PUBLISH_FTP_PASSWORD).
+// The account the running executable was built with (PUBLISH_FTP_HOST, PUBLISH_FTP_USER,
+// PUBLISH_FTP_PASSWORD). Defined in src/compiled_in_settings.cc, compiled into each executable with
+// a settings header of its own.
 FtpAccount CompiledInFtpAccount();
 
 // "/var/www/vellum/orbis/" followed by the decimal activity code, with no "/" after it: 12 gives
