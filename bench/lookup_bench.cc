@@ -6,7 +6,9 @@
 //   lookup_bench [FOLDER] [ROWS]     (default: a folder under the temporary folder, 1000000 rows)
 //
 // Target: the lookups take at most 3 times the plain decode, and the program stays well under
-// 256 MB.
+// 256 MB. Each measure is taken three times, alternately, and the medians are compared; processor
+// times are printed too, since wall times on a shared machine vary with its load. The first round
+// also pays for the kernel's first touch of the index's memory.
 #include <sys/resource.h>
 
 #include <algorithm>

@@ -459,26 +459,30 @@ TEST_F(DamagedFileTest, RandomPagesAfterAValidHeader) {
 
 TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
   Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
-  const milliseconds idle(500);
+  // Readers meant to hang meet a short watchdog; the others a long one, which a slow machine
+  // cannot reach by accident.
+  const milliseconds short_idle(500), long_idle(10000);
   const struct {
     const char* name;
     const char* body;
+    milliseconds idle;
     const char* expected;
   } readers[] = {
-      {"crash", "kill -SEGV $$", "the reader killed by signal 11"},
-      {"hang", "exec sleep 60", "no progress for 0.5 s"},
-      {"complain", "echo 'libmdb: page 3 is odd' >&2; exit 1",
+      {"crash", "kill -SEGV $$", long_idle, "the reader killed by signal 11"},
+      {"hang", "exec sleep 60", short_idle, "no progress for 0.5 s"},
+      {"complain", "echo 'libmdb: page 3 is odd' >&2; exit 1", long_idle,
        "the reader exited with status 1 (it said: libmdb: page 3 is odd)"},
-      {"flood", "head -c 3000000 /dev/zero | tr '\\000' e >&2; exec sleep 60", "eeee ..."},
-      {"garbage", "printf 'Z0000'", "malformed frame"},
+      {"flood", "head -c 3000000 /dev/zero | tr '\\000' e >&2; exec sleep 60", short_idle,
+       "eeee ..."},
+      {"garbage", "printf 'Z0000'", long_idle, "malformed frame"},
       // A header of one column "a", then nothing.
       {"stall", "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'; exec sleep 60",
-       "no progress"},
+       short_idle, "no progress"},
   };
   const std::vector<int> descriptors = OpenDescriptors();
   for (const auto& r : readers) {
-    MdbTableSource source = Source(idle, Script(r.name, r.body));
-    std::string message = Failure(source, "codean", kSlack);
+    MdbTableSource source = Source(r.idle, Script(r.name, r.body));
+    std::string message = Failure(source, "codean", r.idle + kSlack);
     EXPECT_TRUE(
         message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, "
                             "table codean: "))
