@@ -1,5 +1,6 @@
 #include "db/data_source.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -9,6 +10,8 @@
 
 namespace catpub::db {
 namespace {
+
+constexpr uint64_t kMostRowsReserved = uint64_t{1} << 21;
 
 // The whole number a stored value equals, when it equals one: the engine compares every numeric
 // type by value, and Null or text never equals a number.
@@ -68,6 +71,7 @@ DataSource::ColumnNames::ColumnNames(const std::vector<std::string>& stored) : n
 }
 
 void DataSource::Refresh() {
+  RowChanged();
   RecordSource source = ParseRecordSource(record_source_);
   table_ = source.table;
   cursor_.reset();
@@ -114,6 +118,9 @@ DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& 
     throw FatalError("column " + *source.where_column + " not found in table " + source.table +
                      " of " + database);
   }
+  // Room for the rows the table says it holds, within reason: a damaged table's claim must not
+  // cost much memory before its rows show it false.
+  index.first_rows.Reserve(static_cast<size_t>(std::min(cursor.RowsStored(), kMostRowsReserved)));
   std::string buffer;
   std::string_view encoded;
   Value key;
@@ -129,6 +136,7 @@ DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& 
 }
 
 void DataSource::MoveNext() {
+  RowChanged();
   has_row_ = cursor_ && cursor_->Next(row_);
   if (!has_row_) cursor_.reset();
 }
@@ -138,10 +146,20 @@ size_t DataSource::ColumnIndex(std::string_view column) const {
     throw FatalError("no current row in table " + table_ + " of " + database_ + " (column " +
                      std::string(column) + ")");
   }
-  size_t index = FindColumn(columns_->names, columns_->folded, column,
-                            next_column_ < columns_->names.size() ? next_column_ : 0);
+  const std::vector<std::string>& names = columns_->names;
+  const size_t lookup = lookups_since_row_++;
+  if (lookup < kRememberedLookups) {
+    const size_t remembered = remembered_columns_[lookup];
+    if (remembered < names.size() && names[remembered] == column) {
+      next_column_ = remembered + 1;
+      return remembered;
+    }
+  }
+  size_t index =
+      FindColumn(names, columns_->folded, column, next_column_ < names.size() ? next_column_ : 0);
   next_column_ = index + 1;
-  if (index == columns_->names.size()) {
+  if (lookup < kRememberedLookups) remembered_columns_[lookup] = index;
+  if (index == names.size()) {
     throw FatalError("column " + std::string(column) + " not found in table " + table_ + " of " +
                      database_);
   }

@@ -90,11 +90,19 @@ size_t FirstRowIndex::SlotFor(int64_t key) const {
   return slot;
 }
 
-void FirstRowIndex::Grow() {
+void FirstRowIndex::Grow() { Rehash(slot_count_ == 0 ? kFirstSlots : slot_count_ * 2); }
+
+void FirstRowIndex::Reserve(size_t keys) {
+  // The same load limit as Insert: at most three quarters of the slots used.
+  size_t wanted = std::bit_ceil(std::max(kFirstSlots, keys + keys / 3 + 2));
+  if (wanted > slot_count_) Rehash(wanted);
+}
+
+void FirstRowIndex::Rehash(size_t slot_count) {
   Mapping old_memory = std::move(slot_memory_);
   const Slot* old = slots_;
   const size_t old_count = slot_count_;
-  slot_count_ = old_count == 0 ? kFirstSlots : old_count * 2;
+  slot_count_ = slot_count;
   slot_memory_ = Mapping(slot_count_ * sizeof(Slot));
   slots_ = reinterpret_cast<Slot*>(slot_memory_.data());
   std::fill_n(slots_, slot_count_, Slot{0, kEmpty});

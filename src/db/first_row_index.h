@@ -19,6 +19,8 @@ class FirstRowIndex {
   FirstRowIndex(FirstRowIndex&&) = default;
   FirstRowIndex& operator=(FirstRowIndex&&) = default;
 
+  // Makes room for `keys` keys at once, so that the index need not grow while they are inserted.
+  void Reserve(size_t keys);
   // Keeps a copy of `row` for `key` unless an earlier row has that key; true when it was kept.
   bool Insert(int64_t key, std::string_view row);
   // The row kept for `key`; the view lives as long as the index.
@@ -56,6 +58,7 @@ class FirstRowIndex {
 
   size_t SlotFor(int64_t key) const;
   void Grow();
+  void Rehash(size_t slot_count);
   Location Store(std::string_view row);
 
   Mapping slot_memory_;

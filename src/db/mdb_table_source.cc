@@ -28,6 +28,7 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
   }
 
   const std::vector<std::string>& Columns() const override { return stream_.header().columns; }
+  uint64_t RowsStored() const override { return stream_.header().rows_stored; }
 
   bool Next(std::vector<Value>& row) override {
     std::string_view encoded;

@@ -2,6 +2,7 @@
 // Access files through a reader process; tests use tables held in memory.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,9 @@ class RowCursor {
   virtual ~RowCursor() = default;
   // Column names in stored order, as the database spells them.
   virtual const std::vector<std::string>& Columns() const = 0;
+  // How many rows the table says it holds, 0 when unknown. A hint for sizing, not a promise: a
+  // damaged table may yield fewer or more (Next then throws).
+  virtual uint64_t RowsStored() const { return 0; }
   // Reads the next row into `row`, one value per column; false after the last row. Throws
   // FatalError when the table turns out to be damaged.
   virtual bool Next(std::vector<Value>& row) = 0;
