@@ -462,6 +462,16 @@ int Run(const std::filesystem::path& folder, const std::vector<int64_t>& sizes,
                 static_cast<long long>(r.rows), a, b, c, a / b, a / c, r.exported.main_peak_mb,
                 r.exported.child_peak_mb);
   }
+  // Processor time is less at the mercy of the other users of the machine than wall time.
+  std::printf("processor time in the same rounds:\n");
+  for (const SizeResult& r : results) {
+    auto cpu = [](const Best& best) { return best.best.main_cpu + best.best.child_cpu; };
+    std::printf("%9lld %9.3f %9.3f %9.3f %8.2f %8.2f   (a): main %.3f s, reader %.3f s\n",
+                static_cast<long long>(r.rows), cpu(r.exported), cpu(r.decoded),
+                cpu(r.mdb_exported), cpu(r.exported) / cpu(r.decoded),
+                cpu(r.exported) / cpu(r.mdb_exported), r.exported.best.main_cpu,
+                r.exported.best.child_cpu);
+  }
   const SizeResult* small = nullptr;
   const SizeResult* large = nullptr;
   for (const SizeResult& r : results) {
