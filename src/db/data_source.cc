@@ -68,6 +68,7 @@ DataSource::ColumnNames::ColumnNames(const std::vector<std::string>& stored) : n
 }
 
 void DataSource::Refresh() {
+  RowChanged();
   RecordSource source = ParseRecordSource(record_source_);
   table_ = source.table;
   cursor_.reset();
@@ -129,6 +130,7 @@ DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& 
 }
 
 void DataSource::MoveNext() {
+  RowChanged();
   has_row_ = cursor_ && cursor_->Next(row_);
   if (!has_row_) cursor_.reset();
 }
@@ -138,10 +140,20 @@ size_t DataSource::ColumnIndex(std::string_view column) const {
     throw FatalError("no current row in table " + table_ + " of " + database_ + " (column " +
                      std::string(column) + ")");
   }
-  size_t index = FindColumn(columns_->names, columns_->folded, column,
-                            next_column_ < columns_->names.size() ? next_column_ : 0);
+  const std::vector<std::string>& names = columns_->names;
+  const size_t lookup = lookups_since_row_++;
+  if (lookup < kRememberedLookups) {
+    const size_t remembered = remembered_columns_[lookup];
+    if (remembered < names.size() && names[remembered] == column) {
+      next_column_ = remembered + 1;
+      return remembered;
+    }
+  }
+  size_t index =
+      FindColumn(names, columns_->folded, column, next_column_ < names.size() ? next_column_ : 0);
   next_column_ = index + 1;
-  if (index == columns_->names.size()) {
+  if (lookup < kRememberedLookups) remembered_columns_[lookup] = index;
+  if (index == names.size()) {
     throw FatalError("column " + std::string(column) + " not found in table " + table_ + " of " +
                      database_);
   }

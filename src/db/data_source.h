@@ -5,6 +5,7 @@
 // there with the answer a scan would give.
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,8 +25,9 @@ class DataSource {
   DataSource(const DataSource&) = delete;
   DataSource& operator=(const DataSource&) = delete;
 
-  void SetDatabaseName(std::string path) { database_ = std::move(path); }
-  void SetRecordSource(std::string sql) { record_source_ = std::move(sql); }
+  // Both are set before every query of the export: the texts are copied into the buffers kept.
+  void SetDatabaseName(std::string_view path) { database_.assign(path); }
+  void SetRecordSource(std::string_view sql) { record_source_.assign(sql); }
   // Runs the record source on the database; the record set is positioned on its first row. Throws
   // FatalError when the database, table or where column cannot be read.
   void Refresh();
@@ -63,6 +65,8 @@ class DataSource {
   static Index BuildIndex(RowCursor& cursor, const RecordSource& source,
                           const std::string& database);
   size_t ColumnIndex(std::string_view column) const;
+  // A new current row: column lookups start again at the first remembered position.
+  void RowChanged() const { lookups_since_row_ = 0; }
 
   TableSource& tables_;
   std::string database_;
@@ -73,7 +77,13 @@ class DataSource {
   const ColumnNames* columns_ = nullptr;       // the current record set's columns
   std::vector<Value> row_;
   bool has_row_ = false;
-  mutable size_t next_column_ = 0;  // where the next column lookup starts
+  // Callers read the same columns in the same order on every row: the n-th lookup since the row
+  // changed is tried first at the column that the n-th lookup found last time, then from where
+  // the last lookup ended.
+  static constexpr size_t kRememberedLookups = 16;
+  mutable std::array<size_t, kRememberedLookups> remembered_columns_{};
+  mutable size_t lookups_since_row_ = 0;
+  mutable size_t next_column_ = 0;
   // Keyed by folded database path + table + column.
   std::map<std::string, Index> indexes_;
   LastIndex last_index_;

@@ -159,5 +159,41 @@ TEST_F(DataSourceTest, PointingAtAnotherDatabaseUsesIt) {
   EXPECT_EQ(std::get<std::string>(source.Field("desart")), "other");
 }
 
+TEST_F(DataSourceTest, ColumnsAreFoundInAnyOrderAndSpellingOnEveryRow) {
+  // The same names in other places, so that a column remembered from one record set is wrong for
+  // the other.
+  tables_.Put("C:\\ORBIS\\DATI.MDB", "codean",
+              MemoryTable{{"eanare", "codare", "colare"},
+                          {{std::string("800"), int32_t{7}, std::monostate{}},
+                           {std::string("801"), int32_t{9}, int16_t{5}},
+                           {std::string("802"), int32_t{11}, std::monostate{}}}});
+  DataSource codean(tables_), listi01(tables_);
+  codean.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  codean.SetRecordSource("select * from codean ");
+  codean.Refresh();
+  const std::vector<std::vector<const char*>> orders = {
+      {"colare", "codare", "eanare"}, {"EANARE", "colare", "CodAre"}, {"codare", "eanare"}};
+  std::vector<std::string> seen;
+  for (const auto& order : orders) {
+    ASSERT_FALSE(codean.Eof());
+    for (const char* column : order) {
+      const Value& value = codean.Field(column);
+      if (SameName(column, "eanare")) seen.push_back(std::get<std::string>(value));
+      if (SameName(column, "codare")) seen.push_back(std::to_string(std::get<int32_t>(value)));
+      if (SameName(column, "colare")) seen.push_back(codean.IsNull(column) ? "null" : "5");
+    }
+    // A price lookup between two reads of codean, reading its columns in its own order.
+    listi01.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+    listi01.SetRecordSource("select * from listi01 where codart = 7");
+    listi01.Refresh();
+    seen.push_back(std::get<std::string>(listi01.Field("desart")));
+    EXPECT_THROW(listi01.Field("eanare"), FatalError);
+    codean.MoveNext();
+  }
+  EXPECT_TRUE(codean.Eof());
+  EXPECT_EQ(seen, (std::vector<std::string>{"null", "7", "800", "first", "801", "5", "9", "first",
+                                            "11", "802", "first"}));
+}
+
 }  // namespace
 }  // namespace catpub::db

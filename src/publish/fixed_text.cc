@@ -11,6 +11,15 @@ bool StartsCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC
 FixedText::FixedText(size_t width) : width_(width), text_(width, ' ') {}
 
 void FixedText::Assign(std::string_view text) {
+  if (text.size() <= width_) {
+    // Nothing to cut (a text has no more characters than bytes): only the blanks to add are
+    // counted, in one pass without branches.
+    size_t continuations = 0;
+    for (char byte : text) continuations += !StartsCharacter(byte);
+    text_.assign(text.data(), text.size());
+    text_.append(width_ - (text.size() - continuations), ' ');
+    return;
+  }
   size_t characters = 0;
   size_t end = 0;
   for (; end < text.size(); ++end) {

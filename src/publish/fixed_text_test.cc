@@ -20,6 +20,7 @@ TEST(FixedTextTest, PadsAndCutsOnTheRightByCharacters) {
       {2, "4", "4 "},
       {2, "22", "22"},
       {6, "CAFF\xC3\x88", "CAFF\xC3\x88 "},                 // "CAFFÈ": 5 characters, 6 bytes
+      {5, "CAFF\xC3\x88", "CAFF\xC3\x88"},                  // more bytes than width, not cut
       {2, "\xC3\x88\xC3\x88\xC3\x88", "\xC3\x88\xC3\x88"},  // cut between characters
       {3,
        "a\xE2\x82\xAC"

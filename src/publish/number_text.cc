@@ -6,6 +6,9 @@
 namespace catpub::publish {
 namespace {
 
+constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                   1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+
 void AppendUnsigned(uint64_t value, std::string& out) {
   char buffer[24];
   auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -31,6 +34,13 @@ void AppendRealText(double value, int digits, std::string& out) {
   }
   if (value == 0) {
     out += '0';  // negative zero too
+    return;
+  }
+  // A whole number of at most `digits` digits is written as its digits; the general path below
+  // gives the same text, only more slowly (supplier codes are mostly such numbers).
+  if (digits >= 1 && digits <= 17 && std::fabs(value) < kPowersOfTen[digits] &&
+      std::trunc(value) == value) {
+    AppendWholeText(static_cast<int64_t>(value), out);
     return;
   }
   // printf's %.{digits}G: fixed below 10^digits and from 1E-4 on, else exponent form; no trailing

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <string>
 
 namespace catpub::publish {
 namespace {
@@ -56,6 +60,30 @@ struct CurrencyCase {
   int64_t ten_thousandths;
   const char* text;
 };
+
+// Whole numbers take a shorter way to their text; it must be the general form's text exactly.
+TEST(NumberTextTest, WholeNumbersAsTheGeneralFormWritesThem) {
+  auto general = [](double value, int digits) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.*G", digits, value);
+    std::string text = buffer;
+    std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+  };
+  uint64_t state = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    // Magnitudes from 1 to about 10^17, both signs, for both precisions.
+    const double magnitude = static_cast<double>(state >> (10 + i % 54));
+    const double value = (i % 2 ? -1 : 1) * std::trunc(magnitude);
+    if (value == 0) continue;  // zero, negative zero too, is "0" (above)
+    for (int digits : {kSingleDigits, kDoubleDigits}) {
+      std::string text;
+      AppendRealText(value, digits, text);
+      ASSERT_EQ(text, general(value, digits)) << value << " with " << digits << " digits";
+    }
+  }
+}
 
 TEST(NumberTextTest, CurrencyWithoutTrailingZeros) {
   const CurrencyCase cases[] = {
