@@ -24,9 +24,14 @@ UploadOutcome Publish(int32_t codattiv, const FtpAccount& account, platform::Ftp
   std::string dir = RemoteDirectory(codattiv);
   bool create_failed = false;
   std::string create_failure;
-  if (ftp.ChangeRemoteDir(dir) == 0 && ftp.CreateRemoteDir(dir) == 0) {
-    create_failed = true;
-    create_failure = ftp.LastError();
+  if (ftp.ChangeRemoteDir(dir) == 0) {
+    // Why the change failed is kept too: a directory that exists but cannot be entered (or a server
+    // that stopped answering) makes the creation fail with a reply that hides the cause.
+    const std::string change_failure = ftp.LastError();
+    if (ftp.CreateRemoteDir(dir) == 0) {
+      create_failed = true;
+      create_failure = ftp.LastError() + " (CAMBIO DIRECTORY : " + change_failure + ")";
+    }
   }
   int32_t put = ftp.PutFile(kUploadLocalFile, kUploadRemoteName);
   std::string put_failure = put == 0 ? ftp.LastError() : std::string();

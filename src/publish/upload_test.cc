@@ -136,7 +136,8 @@ TEST(UploadArticlesTest, AnUploadFailingAfterAFailedCreateReportsTheDirectory) {
   EXPECT_EQ(outcome.result, UploadResult::kFailed);
   EXPECT_EQ(outcome.failure,
             "ERRORE : FTP DIRECTORY /var/www/vellum/orbis/-5 NON CREATA : "
-            "CreateRemoteDir(/var/www/vellum/orbis/-5) failed");
+            "CreateRemoteDir(/var/www/vellum/orbis/-5) failed "
+            "(CAMBIO DIRECTORY : ChangeRemoteDir(/var/www/vellum/orbis/-5) failed)");
 }
 
 }  // namespace
