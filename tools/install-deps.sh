@@ -12,6 +12,7 @@ packages=(
   python3-pyftpdlib              # FTP server for tests and the demo
   xvfb xdotool x11-utils imagemagick  # window tests and screenshots
   nodejs npm                     # second reader of Access files in tests
+  clang libclang-rt-14-dev       # the fuzz target (libFuzzer)
 )
 missing=()
 for p in "${packages[@]}"; do
