@@ -117,6 +117,7 @@ DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& 
   std::string buffer;
   std::string_view encoded;
   Value key;
+  index.first_rows.Reserve(cursor.RowsStored());
   while (cursor.NextEncoded(buffer, encoded)) {
     std::optional<size_t> pos = ValuePosition(encoded, column);
     if (!pos) throw FatalError("malformed row in table " + source.table + " of " + database);

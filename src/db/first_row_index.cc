@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "db/row_codec.h"
@@ -22,7 +23,11 @@ constexpr size_t kFirstBlockSize = size_t{64} << 10;
 constexpr size_t kLargestBlockSize = size_t{4} << 20;
 constexpr size_t kMaxBlocks = (size_t{1} << 13) - 1;  // the last block number would read as empty
 constexpr size_t kFirstSlots = 1024;
+// A table's own count of its rows sizes the slots at once, up to a limit: the count comes from the
+// file, and a damaged one must not make the index take more memory than its rows would.
+constexpr uint64_t kMostRowsReserved = uint64_t{1} << 21;
 constexpr size_t kRowAlignment = 8;
+constexpr size_t kPage = 4096;
 
 }  // namespace
 
@@ -61,6 +66,29 @@ FirstRowIndex::Mapping& FirstRowIndex::Mapping::operator=(Mapping&& other) noexc
   return *this;
 }
 
+namespace {
+
+// Maps `bytes` and hands them to `fill` on another thread, so that the kernel clears the pages
+// there; with no thread to spare, the work is done when the mapping is asked for.
+template <typename Mapping, typename Fill>
+std::future<Mapping> PrepareMapping(size_t bytes, Fill fill) {
+  auto prepare = [bytes, fill] {
+    Mapping mapping(bytes);
+    fill(mapping);
+    return mapping;
+  };
+  try {
+    return std::async(std::launch::async, prepare);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, prepare);
+  }
+}
+
+// Only tables that reach this size are worth a thread.
+constexpr size_t kPreparedAtLeast = kHugePage;
+
+}  // namespace
+
 void FirstRowIndex::Insert(int64_t key, std::string_view row) {
   if (pending_count_ == kPending) {
     Place(pending_[pending_start_]);
@@ -68,7 +96,8 @@ void FirstRowIndex::Insert(int64_t key, std::string_view row) {
     --pending_count_;
   }
   // Grow at three quarters full, so that probe runs stay short.
-  if ((size_ + pending_count_ + 1) * 4 > slot_count_ * 3) Grow();
+  if ((size_ + pending_count_ + 1) * 4 > slot_count_ * 3)
+    Resize(std::max(2 * slot_count_, kFirstSlots));
   if (Narrow(key)) __builtin_prefetch(&slots_[HomeSlot(static_cast<int32_t>(key))], 1);
   pending_[(pending_start_ + pending_count_++) % kPending] = Pending{key, Store(row)};
 }
@@ -78,6 +107,7 @@ void FirstRowIndex::Finish() {
     Place(pending_[pending_start_]);
     pending_start_ = (pending_start_ + 1) % kPending;
   }
+  next_block_ = Prepared{};  // no more rows to hold
 }
 
 void FirstRowIndex::Place(const Pending& row) {
@@ -129,11 +159,17 @@ size_t FirstRowIndex::SlotFor(int32_t key) const {
   return slot;
 }
 
-void FirstRowIndex::Grow() {
+void FirstRowIndex::Reserve(uint64_t rows) {
+  rows = std::min(rows, kMostRowsReserved);
+  if (slot_count_ != 0 || rows == 0) return;
+  Resize(std::max(std::bit_ceil(rows * 4 / 3 + 1), uint64_t{kFirstSlots}));
+}
+
+void FirstRowIndex::Resize(size_t count) {
   Mapping old_memory = std::move(slot_memory_);
   const Slot* old = slots_;
   const size_t old_count = slot_count_;
-  slot_count_ = old_count == 0 ? kFirstSlots : old_count * 2;
+  slot_count_ = count;
   slot_memory_ = Mapping(slot_count_ * sizeof(Slot));
   slots_ = reinterpret_cast<Slot*>(slot_memory_.data());
   std::fill_n(slots_, slot_count_, Slot{0, kEmpty});
@@ -150,11 +186,7 @@ FirstRowIndex::Location FirstRowIndex::Store(std::string_view row) {
   size_t start =
       blocks_.empty() ? 0 : (blocks_.back().used + kRowAlignment - 1) & ~(kRowAlignment - 1);
   if (blocks_.empty() || blocks_.back().capacity < start + needed) {
-    if (blocks_.size() == kMaxBlocks) throw FatalError("more rows than an index can hold (32 GB)");
-    size_t block_size = blocks_.empty() ? kFirstBlockSize
-                                        : std::min(2 * blocks_.back().capacity, kLargestBlockSize);
-    size_t capacity = std::max(block_size, needed);
-    blocks_.push_back(Block{Mapping(capacity), 0, capacity});
+    AddBlock(needed);
     start = 0;
   }
   Block& block = blocks_.back();
@@ -163,6 +195,33 @@ FirstRowIndex::Location FirstRowIndex::Store(std::string_view row) {
   block.used = start + needed;
   return static_cast<Location>((blocks_.size() - 1) << kOffsetBits) |
          static_cast<Location>(start / kRowAlignment);
+}
+
+// A new last block for a row of `needed` bytes: the one made ready when it is large enough. Once
+// blocks are large, the next one is made ready at once.
+void FirstRowIndex::AddBlock(size_t needed) {
+  if (blocks_.size() == kMaxBlocks) throw FatalError("more rows than an index can hold (32 GB)");
+  const size_t block_size =
+      blocks_.empty() ? kFirstBlockSize : std::min(2 * blocks_.back().capacity, kLargestBlockSize);
+  size_t capacity = std::max(block_size, needed);
+  Mapping bytes;
+  if (next_block_.mapping.valid()) {
+    Mapping prepared = next_block_.mapping.get();
+    if (next_block_.bytes >= needed) {
+      bytes = std::move(prepared);
+      capacity = next_block_.bytes;
+    }
+  }
+  if (!bytes.data()) bytes = Mapping(capacity);
+  blocks_.push_back(Block{std::move(bytes), 0, capacity});
+  const size_t next_size = std::min(2 * capacity, kLargestBlockSize);
+  if (next_size >= kPreparedAtLeast) {
+    next_block_.bytes = next_size;
+    next_block_.mapping = PrepareMapping<Mapping>(next_size, [](Mapping& mapping) {
+      // One write a page faults it in.
+      for (size_t at = 0; at < mapping.size(); at += kPage) mapping.data()[at] = 0;
+    });
+  }
 }
 
 }  // namespace catpub::db

@@ -1,11 +1,14 @@
 // The first stored row for each whole-number key of a table, held compactly: rows stay in their
 // encoded form (db/row_codec.h) in large blocks of memory, and keys map to them through one flat
 // open-addressing table of 8-byte slots. A million-row price list takes about its encoded size
-// plus 16 MB, and a lookup costs two trips to memory: the key's slot, then its row.
+// plus 16 MB, and a lookup costs two trips to memory: the key's slot, then its row. Fresh memory is
+// costly to fault in (the kernel clears every page first): once the index is large, its next row
+// block is mapped and faulted in on another thread while it fills the current one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -27,6 +30,9 @@ class FirstRowIndex {
   // seen before is left unused (it cannot make the index larger than the table). Throws FatalError
   // beyond 32 GB of rows.
   void Insert(int64_t key, std::string_view row);
+  // Sizes the slots for about `rows` keys, before the first Insert: a large table then spares the
+  // index growing its slots again and again. A hint only; any number of rows can still be offered.
+  void Reserve(uint64_t rows);
   // Places the keys still pending; call once after the last Insert, before any Find.
   void Finish();
   // The row kept for `key`; the view lives as long as the index.
@@ -58,6 +64,7 @@ class FirstRowIndex {
     Mapping(Mapping&& other) noexcept;
     Mapping& operator=(Mapping&& other) noexcept;
     char* data() const { return data_; }
+    size_t size() const { return size_; }
 
    private:
     char* data_ = nullptr;
@@ -69,13 +76,20 @@ class FirstRowIndex {
     size_t capacity = 0;
   };
 
+  // A mapping being made ready on another thread, and the size it was asked for.
+  struct Prepared {
+    std::future<Mapping> mapping;
+    size_t bytes = 0;
+  };
+
   static constexpr size_t kPending = 8;
   static bool Narrow(int64_t key) { return key == static_cast<int32_t>(key); }
   size_t HomeSlot(int32_t key) const;
   size_t SlotFor(int32_t key) const;
   void Place(const Pending& row);
-  void Grow();
+  void Resize(size_t count);
   Location Store(std::string_view row);
+  void AddBlock(size_t needed);
   std::string_view RowAt(Location location) const;
 
   Mapping slot_memory_;
@@ -85,6 +99,7 @@ class FirstRowIndex {
   std::unordered_map<int64_t, Location> wide_keys_;
   size_t size_ = 0;
   std::vector<Block> blocks_;
+  Prepared next_block_;
   // Rows stored but not yet placed, oldest first (a ring of kPending).
   Pending pending_[kPending] = {};
   size_t pending_start_ = 0;

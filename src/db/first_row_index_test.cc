@@ -27,8 +27,15 @@ TEST(FirstRowIndexTest, EmptyIndexFindsNothing) {
 }
 
 // Keys that share their low bits, extremes, and duplicates several rows apart, in numbers that
-// make the table grow many times; rows of every size, some larger than a block.
-TEST(FirstRowIndexTest, ManyAwkwardKeysAndRowSizes) {
+// make the table grow many times; rows of every size, some larger than a block (and than the block
+// made ready ahead). The slots are sized first by a row count that is missing, right, too small
+// or absurd, as a damaged file may give it.
+class FirstRowIndexReserveTest : public testing::TestWithParam<uint64_t> {};
+
+INSTANTIATE_TEST_SUITE_P(RowCounts, FirstRowIndexReserveTest,
+                         testing::Values(0, 120002, 100, uint64_t{1} << 40));
+
+TEST_P(FirstRowIndexReserveTest, ManyAwkwardKeysAndRowSizes) {
   std::vector<int64_t> keys;
   for (int64_t i = 0; i < 60000; ++i) keys.push_back(i << 20);
   for (int64_t i = 0; i < 60000; ++i) keys.push_back(-i * 1000003);
@@ -39,6 +46,7 @@ TEST(FirstRowIndexTest, ManyAwkwardKeysAndRowSizes) {
     return std::to_string(i) + std::string(size, 'r');
   };
   FirstRowIndex index;
+  index.Reserve(GetParam());
   for (size_t i = 0; i < keys.size(); ++i) {
     index.Insert(keys[i], row_of(i));
     if (i % 5 == 0) index.Insert(keys[i], "duplicate");

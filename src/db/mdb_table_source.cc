@@ -38,6 +38,7 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
   }
 
   bool NextEncoded(std::string&, std::string_view& encoded) override { return NextRow(encoded); }
+  uint64_t RowsStored() const override { return stream_.header().rows_stored; }
 
  private:
   bool ReadFull(char* buffer, size_t size) override {

@@ -2,6 +2,7 @@
 // Access files through a reader process; tests use tables held in memory.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,9 @@ class RowCursor {
   // and may point into `buffer`. False after the last row; throws as Next does. The default encodes
   // what Next reads; a source that receives rows encoded hands them over without decoding them.
   virtual bool NextEncoded(std::string& buffer, std::string_view& encoded);
+  // How many rows the table says it stores, for sizing what will hold them; 0 when unknown. A
+  // damaged file may say anything: the rows themselves are what counts.
+  virtual uint64_t RowsStored() const { return 0; }
 };
 
 class TableSource {
