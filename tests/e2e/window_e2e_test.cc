@@ -397,7 +397,7 @@ TEST_F(WindowEndToEnd, AnUnreachableDisplayRunsHeadless) {
       EXPECT_TRUE(result.err.starts_with(c.err_start)) << result.err;
     }
     EXPECT_EQ(result.err.find("display"), std::string::npos) << result.err;
-    EXPECT_LT(Seconds(Clock::now() - started), 5) << "waited for someone to press Uscita";
+    EXPECT_LT(Seconds(Clock::now() - started), 20) << "waited for someone to press Uscita";
   }
 }
 
