@@ -24,6 +24,7 @@
 #include "db/row_codec.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
+#include "support/shop.h"
 
 namespace catpub {
 namespace {
@@ -58,15 +59,7 @@ void WritePriceList(const std::filesystem::path& file, int32_t rows) {
   int32_t next = 1;
   mdbwriter::Table listi01{
       "listi01",
-      {{"codart", ColumnType::kLong},
-       {"desart", ColumnType::kText, 50},
-       {"desrep", ColumnType::kText, 30},
-       {"ivart", ColumnType::kText, 2},
-       {"cosiva", ColumnType::kCurrency},
-       {"przpub", ColumnType::kCurrency},
-       {"przsal", ColumnType::kCurrency},
-       {"ricart", ColumnType::kDouble},
-       {"codafo", ColumnType::kText, 16}},
+      testing::Listi01Columns(),
       {},
       [&](std::vector<db::Value>& row) {
         if (next > rows) return false;
@@ -78,8 +71,8 @@ void WritePriceList(const std::filesystem::path& file, int32_t rows) {
                std::string(code % 5 ? "22" : "10"),
                db::Currency{int64_t{code} * 37 % 1000000},
                db::Currency{int64_t{code} * 53 % 2000000},
-               db::Currency{int64_t{code} * 51 % 2000000},
                code % 7 ? db::Value(1.0 + code % 100 / 100.0) : db::Value(std::monostate{}),
+               db::Currency{int64_t{code} * 51 % 2000000},
                "FO-" + std::to_string(code * 7)};
         return true;
       }};

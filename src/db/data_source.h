@@ -40,7 +40,6 @@ class DataSource {
   void MoveNext();
 
   const std::string& database_name() const { return database_; }
-  const std::string& table_name() const { return table_; }
 
  private:
   // A table's column names as stored and folded (db/names.h).

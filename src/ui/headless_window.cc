@@ -11,7 +11,8 @@ void HeadlessWindow::SetTillNumber(const std::string& text) { till_number_ = tex
 
 std::string HeadlessWindow::CurrentDrive() { return current_drive_; }
 
-void HeadlessWindow::DisableTimer2() { timer2_enabled_ = false; }
+// Timer2 never ticks here: there is nothing to switch off.
+void HeadlessWindow::DisableTimer2() {}
 
 void HeadlessWindow::ProcessPendingEvents() {}
 
@@ -20,7 +21,6 @@ void HeadlessWindow::ShowMessage(const std::string& text) { messages_ << text <<
 void HeadlessWindow::Unload() {
   if (!loaded_) return;
   loaded_ = false;
-  timer2_enabled_ = false;
   events_->Form_Unload();
 }
 

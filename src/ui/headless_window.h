@@ -37,15 +37,12 @@ class HeadlessWindow final : public WindowHost {
 
   // The text of nrposw.
   const std::string& TillNumber() const { return till_number_; }
-  // False once DisableTimer2 has been called.
-  bool Timer2Enabled() const { return timer2_enabled_; }
 
  private:
   std::string current_drive_;
   std::ostream& messages_;
   FormEvents* events_ = nullptr;
   std::string till_number_;
-  bool timer2_enabled_ = true;
   bool loaded_ = false;
 };
 

@@ -1,6 +1,6 @@
 // A window without a screen that records what the logic did to it, in order. Hooks let a test run
 // Form1's handlers where the real window would (Form_Unload on Unload, a Timer2 tick inside
-// ProcessPendingEvents or ShowMessage). As a host it runs a window's life as the headless window
+// ProcessPendingEvents). As a host it runs a window's life as the headless window
 // does: Form_Load, then the end at once.
 #pragma once
 
@@ -16,9 +16,8 @@ class RecordingWindow : public ui::WindowHost {
  public:
   // What CurrentDrive returns.
   std::string drive = "c:";
-  // Run inside ProcessPendingEvents / ShowMessage, e.g. a Timer2 tick; empty does nothing.
+  // Run inside ProcessPendingEvents, e.g. a Timer2 tick; empty does nothing.
   std::function<void()> on_process_pending_events;
-  std::function<void()> on_show_message;
   // Raised by the first Unload, as the real window raises Form_Unload.
   ui::FormEvents* events = nullptr;
 
@@ -26,7 +25,6 @@ class RecordingWindow : public ui::WindowHost {
   // "ProcessPendingEvents()", "ShowMessage(text)", "Unload()".
   const std::vector<std::string>& calls() const { return calls_; }
   const std::vector<std::string>& till_numbers() const { return till_numbers_; }
-  const std::vector<std::string>& messages() const { return messages_; }
   bool timer2_enabled() const { return timer2_enabled_; }
 
   void SetTillNumber(const std::string& text) override {
@@ -47,8 +45,6 @@ class RecordingWindow : public ui::WindowHost {
   }
   void ShowMessage(const std::string& text) override {
     calls_.push_back("ShowMessage(" + text + ")");
-    messages_.push_back(text);
-    if (on_show_message) on_show_message();
   }
   void Unload() override {
     calls_.push_back("Unload()");
@@ -68,7 +64,6 @@ class RecordingWindow : public ui::WindowHost {
  private:
   std::vector<std::string> calls_;
   std::vector<std::string> till_numbers_;
-  std::vector<std::string> messages_;
   bool timer2_enabled_ = true;
   bool loaded_ = true;
 };

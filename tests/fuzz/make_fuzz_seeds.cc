@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mdbwriter/mdb_writer.h"
+#include "support/shop.h"
 
 namespace catpub {
 namespace {
@@ -17,22 +18,11 @@ using mdbwriter::ColumnType;
 using mdbwriter::Table;
 
 Table PriceList(int rows) {
-  Table table{"listi01",
-              {{"codart", ColumnType::kLong},
-               {"desart", ColumnType::kText, 50},
-               {"desrep", ColumnType::kText, 30},
-               {"ivart", ColumnType::kText, 2},
-               {"cosiva", ColumnType::kCurrency},
-               {"przpub", ColumnType::kCurrency},
-               {"przsal", ColumnType::kCurrency},
-               {"ricart", ColumnType::kDouble},
-               {"codafo", ColumnType::kText, 16}},
-              {},
-              {}};
+  Table table = testing::Listi01({});
   for (int i = 0; i < rows; ++i) {
     table.rows.push_back({int32_t{i % 7}, "vite à testa " + std::to_string(i), std::string("FERR"),
                           std::string("22"), db::Currency{i * 12345}, db::Currency{-i},
-                          db::Currency{0}, i % 3 ? db::Value(i / 3.0) : db::Value(),
+                          i % 3 ? db::Value(i / 3.0) : db::Value(), db::Currency{0},
                           i % 2 ? db::Value(std::string("FO-") + std::to_string(i)) : db::Value()});
   }
   return table;

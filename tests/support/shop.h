@@ -35,20 +35,18 @@ inline mdbwriter::Table Codean(std::vector<Row> rows) {
           {}};
 }
 
-inline mdbwriter::Table Listi01(std::vector<Row> rows) {
+// Price list 01: codart, desart, desrep, ivart, cosiva, przpub, ricart, przsal, codafo.
+inline std::vector<mdbwriter::Column> Listi01Columns() {
   using mdbwriter::ColumnType;
-  return {"listi01",
-          {{"codart", ColumnType::kLong},
-           {"desart", ColumnType::kText, 50},
-           {"desrep", ColumnType::kText, 30},
-           {"ivart", ColumnType::kText, 2},
-           {"cosiva", ColumnType::kCurrency},
-           {"przpub", ColumnType::kCurrency},
-           {"ricart", ColumnType::kDouble},
-           {"przsal", ColumnType::kCurrency},
-           {"codafo", ColumnType::kText, 16}},
-          std::move(rows),
-          {}};
+  return {{"codart", ColumnType::kLong},     {"desart", ColumnType::kText, 50},
+          {"desrep", ColumnType::kText, 30}, {"ivart", ColumnType::kText, 2},
+          {"cosiva", ColumnType::kCurrency}, {"przpub", ColumnType::kCurrency},
+          {"ricart", ColumnType::kDouble},   {"przsal", ColumnType::kCurrency},
+          {"codafo", ColumnType::kText, 16}};
+}
+
+inline mdbwriter::Table Listi01(std::vector<Row> rows) {
+  return {"listi01", Listi01Columns(), std::move(rows), {}};
 }
 
 class Shop {
