@@ -74,6 +74,8 @@ void DataSource::Refresh() {
   cursor_.reset();
   has_row_ = false;
   columns_ = nullptr;
+  ahead_count_ = 0;
+  ahead_failure_.reset();
   if (!source.where_column) {
     cursor_ = tables_.OpenTable(database_, source.table);
     walk_columns_ = std::make_unique<ColumnNames>(cursor_->Columns());
@@ -132,8 +134,36 @@ DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& 
 
 void DataSource::MoveNext() {
   RowChanged();
+  if (ahead_count_ > 0) {
+    row_.swap(ahead_[ahead_first_]);
+    ahead_first_ = (ahead_first_ + 1) % kMostAhead;
+    --ahead_count_;
+    return;
+  }
+  if (ahead_failure_) throw *ahead_failure_;
   has_row_ = cursor_ && cursor_->Next(row_);
   if (!has_row_) cursor_.reset();
+}
+
+const Value* DataSource::Ahead(size_t distance, std::string_view column) {
+  if (!has_row_ || distance == 0 || distance > kMostAhead) return nullptr;
+  while (ahead_count_ < distance) {
+    if (!cursor_ || ahead_failure_) return nullptr;
+    std::vector<Value>& row = ahead_[(ahead_first_ + ahead_count_) % kMostAhead];
+    try {
+      if (!cursor_->Next(row)) {
+        cursor_.reset();
+        return nullptr;
+      }
+    } catch (const FatalError& failure) {
+      ahead_failure_ = failure;
+      return nullptr;
+    }
+    ++ahead_count_;
+  }
+  const size_t index = FindColumn(columns_->names, columns_->folded, column);
+  if (index == columns_->names.size()) return nullptr;
+  return &ahead_[(ahead_first_ + distance - 1) % kMostAhead][index];
 }
 
 size_t DataSource::ColumnIndex(std::string_view column) const {

@@ -8,6 +8,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "db/record_source.h"
 #include "db/table_source.h"
 #include "db/value.h"
+#include "platform/fatal_error.h"
 
 namespace catpub::db {
 
@@ -38,6 +40,18 @@ class DataSource {
   bool IsNull(std::string_view column) const;
   const Value& Field(std::string_view column) const;
   void MoveNext();
+
+  // While walking a whole table: the value of `column` in the row `distance` rows after the current
+  // one (1 is the next row, at most kMostAhead), read early so that a caller can prepare for it.
+  // Nothing past the last row or for a column the table does not have. A failure to read the row
+  // is not reported here but by the MoveNext that reaches it, as it would be without reading ahead.
+  static constexpr size_t kMostAhead = 4;
+  const Value* Ahead(size_t distance, std::string_view column);
+  // A hint that a query "where C = value" on the last table and column queried that way is coming:
+  // see FirstRowIndex::PrefetchFor. Nothing happens before the first such query.
+  void PrefetchWhere(int64_t value, FirstRowIndex::Prefetch what) const {
+    if (last_index_.index) last_index_.index->first_rows.PrefetchFor(value, what);
+  }
 
   const std::string& database_name() const { return database_; }
 
@@ -76,6 +90,12 @@ class DataSource {
   const ColumnNames* columns_ = nullptr;       // the current record set's columns
   std::vector<Value> row_;
   bool has_row_ = false;
+  // Rows of the walk read ahead of the current one, oldest first, in a ring whose rows keep their
+  // memory from use to use; and a failure met reading ahead, for the MoveNext that reaches it.
+  std::array<std::vector<Value>, kMostAhead> ahead_;
+  size_t ahead_first_ = 0;
+  size_t ahead_count_ = 0;
+  std::optional<FatalError> ahead_failure_;
   // Callers read the same columns in the same order on every row: the n-th lookup since the row
   // changed is tried first at the column that the n-th lookup found last time, then from where
   // the last lookup ended.

@@ -195,5 +195,45 @@ TEST_F(DataSourceTest, ColumnsAreFoundInAnyOrderAndSpellingOnEveryRow) {
                                             "11", "802", "first"}));
 }
 
+TEST_F(DataSourceTest, ReadingAheadLeavesTheWalkAsItWas) {
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from listi01 ");
+  source.Refresh();
+  EXPECT_EQ(std::get<std::string>(*source.Ahead(2, "DESART")), "second");
+  EXPECT_EQ(source.Ahead(1, "nope"), nullptr);
+  std::vector<std::string> walked;
+  for (; !source.Eof(); source.MoveNext()) {
+    walked.push_back(std::get<std::string>(source.Field("desart")));
+    for (size_t distance = 1; distance <= DataSource::kMostAhead; ++distance) {
+      const Value* ahead = source.Ahead(distance, "desart");
+      EXPECT_EQ(ahead == nullptr, walked.size() + distance > 8) << distance;
+    }
+  }
+  EXPECT_EQ(walked, (std::vector<std::string>{"first", "null code", "second", "fraction",
+                                              "currency nine", "byte", "single", "text"}));
+  EXPECT_EQ(source.Ahead(1, "desart"), nullptr);
+}
+
+TEST_F(DataSourceTest, AFailureReadingAheadIsReportedWhenTheWalkReachesIt) {
+  MemoryTable damaged{{"codare"}, {{int32_t{1}}, {int32_t{2}}, {int32_t{3}}}};
+  damaged.damaged_row = 2;
+  tables_.Put("C:\\ORBIS\\DATI.MDB", "codean", damaged);
+  DataSource source(tables_);
+  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
+  source.SetRecordSource("select * from codean ");
+  source.Refresh();
+  EXPECT_EQ(source.Ahead(3, "codare"), nullptr);
+  EXPECT_EQ(std::get<int32_t>(*source.Ahead(1, "codare")), 2);
+  source.MoveNext();
+  EXPECT_EQ(std::get<int32_t>(source.Field("codare")), 2);
+  try {
+    source.MoveNext();
+    ADD_FAILURE() << "the damaged row was not reported";
+  } catch (const FatalError& error) {
+    EXPECT_STREQ(error.what(), "damaged row 2");
+  }
+}
+
 }  // namespace
 }  // namespace catpub::db

@@ -37,6 +37,11 @@ class FirstRowIndex {
   void Finish();
   // The row kept for `key`; the view lives as long as the index.
   std::optional<std::string_view> Find(int64_t key) const;
+  // Lookups land anywhere in memory: a caller that knows its next keys asks for them early, first
+  // for the place of the key (kSlot), then a little later, once that has arrived, for the row it
+  // names (kRow). Only hints: nothing is looked up or changed.
+  enum class Prefetch { kSlot, kRow };
+  void PrefetchFor(int64_t key, Prefetch what) const;
   // Keys with a row.
   size_t size() const { return size_; }
 
@@ -91,6 +96,7 @@ class FirstRowIndex {
   Location Store(std::string_view row);
   void AddBlock(size_t needed);
   std::string_view RowAt(Location location) const;
+  void PrefetchRow(Location location) const;
 
   Mapping slot_memory_;
   Slot* slots_ = nullptr;

@@ -23,7 +23,22 @@ TEST(FirstRowIndexTest, FirstRowOfEachKeyWins) {
 TEST(FirstRowIndexTest, EmptyIndexFindsNothing) {
   FirstRowIndex index;
   index.Finish();
+  index.PrefetchFor(0, FirstRowIndex::Prefetch::kRow);
   EXPECT_FALSE(index.Find(0));
+}
+
+TEST(FirstRowIndexTest, PrefetchingIsOnlyAHint) {
+  FirstRowIndex index;
+  index.Insert(7, "seven");
+  index.Insert(int64_t{1} << 40, "wide");
+  index.Finish();
+  for (int64_t key : {int64_t{7}, int64_t{8}, int64_t{1} << 40, int64_t{-1}}) {
+    index.PrefetchFor(key, FirstRowIndex::Prefetch::kSlot);
+    index.PrefetchFor(key, FirstRowIndex::Prefetch::kRow);
+  }
+  EXPECT_EQ(index.Find(7), "seven");
+  EXPECT_EQ(index.Find(int64_t{1} << 40), "wide");
+  EXPECT_FALSE(index.Find(8));
 }
 
 // Keys that share their low bits, extremes, and duplicates several rows apart, in numbers that

@@ -2,7 +2,6 @@
 
 #include <iconv.h>
 
-#include <cerrno>
 #include <stdexcept>
 
 namespace catpub::platform {
@@ -33,32 +32,50 @@ size_t SequenceLength(const char* text, size_t left) {
   return length;
 }
 
+// Appends the one character `sequence` (a SequenceLength) in Windows-1252, or "?".
+void AppendByIconv(std::string_view sequence, std::string& out) {
+  iconv_t cd = Converter();
+  char* in = const_cast<char*>(sequence.data());
+  size_t in_left = sequence.size();
+  char converted[4];
+  char* to = converted;
+  size_t to_left = sizeof converted;
+  const bool ok = iconv(cd, &in, &in_left, &to, &to_left) != static_cast<size_t>(-1) &&
+                  in_left == 0 && to != converted;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (ok) {
+    out.append(converted, static_cast<size_t>(to - converted));
+  } else {
+    out += '?';
+  }
+}
+
 }  // namespace
 
 void AppendWindows1252(std::string_view text, std::string& out) {
-  size_t ascii = 0;
-  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
-  out.append(text.substr(0, ascii));
-  if (ascii == text.size()) return;
-
-  iconv_t cd = Converter();
-  char* in = const_cast<char*>(text.data()) + ascii;
-  size_t in_left = text.size() - ascii;
-  const size_t start = out.size();
-  out.resize(start + in_left);  // never longer than the UTF-8 text
-  char* to = out.data() + start;
-  size_t to_left = in_left;
-  while (in_left > 0) {
-    if (iconv(cd, &in, &in_left, &to, &to_left) != static_cast<size_t>(-1)) break;
-    // EILSEQ or EINVAL: one character without a form, or a broken sequence.
-    size_t skip = SequenceLength(in, in_left);
-    *to++ = '?';
-    --to_left;
-    in += skip;
-    in_left -= skip;
+  // Nearly every character is ASCII or a Latin-1 letter (U+00A0 to U+00FF), whose Windows-1252
+  // codes are their own numbers; iconv is asked only about the others.
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t plain = at;
+    while (plain < text.size() && static_cast<unsigned char>(text[plain]) < 0x80) ++plain;
+    out.append(text.substr(at, plain - at));
+    at = plain;
+    if (at == text.size()) break;
+    const size_t length = SequenceLength(text.data() + at, text.size() - at);
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 2 && (lead == 0xC2 || lead == 0xC3)) {
+      const auto code = static_cast<unsigned>(((lead & 0x1F) << 6) |
+                                              (static_cast<unsigned char>(text[at + 1]) & 0x3F));
+      if (code >= 0xA0) {
+        out += static_cast<char>(code);
+        at += 2;
+        continue;
+      }
+    }
+    AppendByIconv(text.substr(at, length), out);
+    at += length;
   }
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  out.resize(static_cast<size_t>(to - out.data()));
 }
 
 }  // namespace catpub::platform

@@ -95,6 +95,7 @@ class ArticleWalk {
 
  private:
   void ProcessRow() {
+    PrefetchPrices();
     row_.StartRow();
     article_.reset();
     if (Excluded()) return;
@@ -103,6 +104,22 @@ class ArticleWalk {
     FillRow();
     if (!ComposeLine(row_, line_)) FailNoText(kListi01, "ricart");
     files_.WriteLine(kExportFileNumber, line_);
+  }
+
+  // Price rows lie anywhere in a large index: the article codes of the next two barcodes are read
+  // early, so that their price rows are on their way from memory before they are asked for.
+  void PrefetchPrices() {
+    using Prefetch = db::FirstRowIndex::Prefetch;
+    if (std::optional<int32_t> code = CodeAhead(2)) listi01_.PrefetchWhere(*code, Prefetch::kSlot);
+    if (std::optional<int32_t> code = CodeAhead(1)) listi01_.PrefetchWhere(*code, Prefetch::kRow);
+  }
+
+  std::optional<int32_t> CodeAhead(size_t distance) {
+    const db::Value* codare = codean_.Ahead(distance, "codare");
+    if (!codare) return std::nullopt;
+    Converted<int32_t> code = ToLong(*codare);
+    if (!code.ok()) return std::nullopt;
+    return code.value;
   }
 
   bool Excluded() {

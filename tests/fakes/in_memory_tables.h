@@ -2,6 +2,7 @@
 // for running the data sources without Access files.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +17,8 @@ namespace catpub::testing {
 struct MemoryTable {
   std::vector<std::string> columns;
   std::vector<std::vector<db::Value>> rows;
+  // Reading the row at this position (counted from 0) fails, as on a damaged page.
+  size_t damaged_row = SIZE_MAX;
 };
 
 class InMemoryTables : public db::TableSource {
@@ -43,6 +46,7 @@ class InMemoryTables : public db::TableSource {
     explicit Cursor(const MemoryTable& table) : table_(table) {}
     const std::vector<std::string>& Columns() const override { return table_.columns; }
     bool Next(std::vector<db::Value>& row) override {
+      if (next_ == table_.damaged_row) throw FatalError("damaged row " + std::to_string(next_));
       if (next_ == table_.rows.size()) return false;
       row = table_.rows[next_++];
       return true;
