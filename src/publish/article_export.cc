@@ -7,7 +7,9 @@
 #include "platform/fatal_error.h"
 #include "publish/converted.h"
 #include "publish/currency.h"
+#include "publish/export_failure.h"
 #include "publish/export_row.h"
+#include "publish/export_writer.h"
 #include "publish/leading_number.h"
 #include "publish/number_text.h"
 #include "publish/regional_number.h"
@@ -20,13 +22,6 @@ namespace {
 constexpr std::string_view kCodean = "codean";
 constexpr std::string_view kListi01 = "listi01";
 constexpr size_t kShownCharacters = 60;
-
-// Lower layers name what failed in their own words; the run log wants a line starting "ERRORE".
-FatalError Reported(const FatalError& error, std::string_view where = {}) {
-  std::string message = error.what();
-  if (message.starts_with("ERRORE")) return error;
-  return FatalError("ERRORE : esportazione articoli: " + message + std::string(where));
-}
 
 // The value as a message shows it: texts quoted, long ones cut.
 std::string Shown(const db::Value& value) {
@@ -74,10 +69,25 @@ class ArticleWalk {
  public:
   ArticleWalk(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
               platform::NumberedFiles& files)
-      : dataDbPath_(dataDbPath), codean_(codean), listi01_(listi01), files_(files) {}
+      : dataDbPath_(dataDbPath),
+        codean_(codean),
+        listi01_(listi01),
+        writer_(files, kExportFileNumber) {}
 
-  // From the current codean row to the end of codean.
+  // From the current codean row to the end of codean; every line is written when this returns.
   void WriteLines() {
+    try {
+      Walk();
+    } catch (const FatalError&) {
+      // A line of an earlier row may have failed on the writer's thread: that failure came first.
+      writer_.Finish();
+      throw;
+    }
+    writer_.Finish();
+  }
+
+ private:
+  void Walk() {
     for (row_number_ = 1; !codean_.Eof(); ++row_number_) {
       try {
         ProcessRow();
@@ -93,17 +103,17 @@ class ArticleWalk {
     }
   }
 
- private:
   void ProcessRow() {
     PrefetchPrices();
-    row_.StartRow();
+    ExportWriter::Line& line = writer_.Next();
+    line.row.StartRow();
     article_.reset();
     if (Excluded()) return;
     article_ = ArticleCode();
     if (!FindPrice(*article_)) return;
-    FillRow();
-    if (!ComposeLine(row_, line_)) FailNoText(kListi01, "ricart");
-    files_.WriteLine(kExportFileNumber, line_);
+    FillRow(line.row);
+    line.place = Place();
+    writer_.Commit();
   }
 
   // Price rows lie anywhere in a large index: the article codes of the next two barcodes are read
@@ -149,20 +159,20 @@ class ArticleWalk {
   }
 
   // In the order the fields are listed, so that the first failing one is reported.
-  void FillRow() {
-    AssignText(codean_, kCodean, "eanare", row_.eanare);
-    AssignText(listi01_, kListi01, "desart", row_.desart);
-    AssignText(listi01_, kListi01, "desrep", row_.desrep);
-    AssignText(listi01_, kListi01, "ivart", row_.ivart);
-    row_.cosiva = CurrencyOf("cosiva");
-    row_.przpub = CurrencyOf("przpub");
-    row_.ricart = listi01_.Field("ricart");
-    row_.przsal = CurrencyOf("przsal");
+  void FillRow(ExportRow& row) {
+    AssignText(codean_, kCodean, "eanare", row.eanare);
+    AssignText(listi01_, kListi01, "desart", row.desart);
+    AssignText(listi01_, kListi01, "desrep", row.desrep);
+    AssignText(listi01_, kListi01, "ivart", row.ivart);
+    row.cosiva = CurrencyOf("cosiva");
+    row.przpub = CurrencyOf("przpub");
+    row.ricart = listi01_.Field("ricart");
+    row.przsal = CurrencyOf("przsal");
     const db::Value& codafo = listi01_.Field("codafo");
     if (db::IsNull(codafo)) return;  // codafo stays blank, the supplier number 0
-    AssignText(listi01_, kListi01, "codafo", row_.codafo);
-    if (std::optional<double> number = NumericValue(row_.codafo.view())) {
-      row_.supplier_number = *number;
+    AssignText(listi01_, kListi01, "codafo", row.codafo);
+    if (std::optional<double> number = NumericValue(row.codafo.view())) {
+      row.supplier_number = *number;
     }
   }
 
@@ -205,20 +215,15 @@ class ArticleWalk {
   }
 
   [[noreturn]] void FailNoText(std::string_view table, std::string_view column) const {
-    throw FatalError("ERRORE : data fuori limite in " + Qualified(table, column) + Where());
+    throw NoText(table, column, Place());
   }
 
   static std::string Qualified(std::string_view table, std::string_view column) {
     return std::string(table) + '.' + std::string(column);
   }
 
-  // " (riga 3 di codean, articolo 1234, codice a barre 8001234567890)", as far as known.
-  std::string Where() const {
-    std::string where = " (riga " + std::to_string(row_number_) + " di codean";
-    if (article_) where += ", articolo " + std::to_string(*article_);
-    if (std::optional<std::string> barcode = Barcode()) where += ", codice a barre " + *barcode;
-    return where + ")";
-  }
+  WalkPlace Place() const { return WalkPlace{row_number_, article_, Barcode()}; }
+  std::string Where() const { return publish::Where(Place()); }
 
   // The current row's barcode for a message; nothing when it cannot be read.
   std::optional<std::string> Barcode() const {
@@ -235,10 +240,8 @@ class ArticleWalk {
   const std::string& dataDbPath_;
   db::DataSource& codean_;
   db::DataSource& listi01_;
-  platform::NumberedFiles& files_;
+  ExportWriter writer_;
 
-  ExportRow row_;
-  std::string line_;
   std::string sql_;
   std::string scratch_;
   long row_number_ = 0;

@@ -376,6 +376,37 @@ TEST_F(ArticleExportTest, WriteFailureDiscardsThePartialFile) {
   EXPECT_FALSE(files_.IsOpen(5));
 }
 
+// Lines are composed and written while later rows are looked up: thousands of them still come out
+// complete and in order, and a line that cannot be written is reported ahead of a later row's
+// failure.
+TEST_F(ArticleExportTest, ManyLinesKeepTheirOrderAndTheFirstFailureIsReported) {
+  std::vector<Row> barcodes;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3001; ++i) {
+    const std::string barcode = std::to_string(8000000000000 + i);
+    barcodes.push_back(Barcode(kNull, int32_t{1 + i % 2}, barcode));
+    expected.push_back(Line(barcode, i % 2 == 0 ? "LATTE" : "PANE"));
+  }
+  Codean(barcodes);
+  Listi01({Price(1, "LATTE"), Price(2, "PANE")});
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Exported(), expected);
+
+  disk_.Put(kExportPath, {"previous"});
+  barcodes.resize(1200);
+  barcodes.push_back(Barcode(kNull, std::string("12A"), std::string("8009999999999")));
+  Codean(barcodes);
+  EXPECT_TRUE(RunFailing().starts_with("ERRORE : valore non numerico \"12A\" in codean.codare "
+                                       "(riga 1201 di codean"));
+  ExpectPreviousExportKept();
+
+  files_.writes_before_failure = 700;
+  EXPECT_EQ(RunFailing(),
+            "ERRORE : esportazione articoli: cannot write C:\\orbis\\articoli.csv.tmp (riga 701 "
+            "di codean, articolo 1, codice a barre 8000000000700)");
+  ExpectPreviousExportKept();
+}
+
 TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
   disk_.folders = {"c:\\orbis\\bkp\\"};
   Codean({Barcode(kNull, int32_t{1}, std::string("8000000000001"))});
