@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 #include "platform/fatal_error.h"
@@ -65,6 +66,13 @@ class Utf16Writer {
         out_ = PutCodePoint(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit, out_);
       }
     }
+  }
+
+  // Units below U+0080, one per byte.
+  void Ascii(const uint8_t* units, size_t count) {
+    Flush();
+    std::memcpy(out_, units, count);
+    out_ += count;
   }
 
   // Ends the text (a lone high surrogate reads as U+FFFD); returns the end.
@@ -133,7 +141,15 @@ void AppendTextAsUtf8(std::string_view stored, std::string& out) {
         compressed = !compressed;
         ++i;
       } else if (compressed) {
-        writer.Unit(bytes[i++]);
+        // Runs of ASCII, nearly all of a shop's texts, are copied as they stand.
+        size_t end = i;
+        while (end < size && bytes[end] != 0 && bytes[end] < 0x80) ++end;
+        if (end > i) {
+          writer.Ascii(bytes + i, end - i);
+          i = end;
+        } else {
+          writer.Unit(bytes[i++]);
+        }
       } else if (i + 1 < size) {
         writer.Unit(bytes[i] | uint32_t{bytes[i + 1]} << 8);
         i += 2;

@@ -43,6 +43,12 @@ TEST(JetTextTest, StoredFormsToUtf8) {
       {"lone low surrogate", std::string("\x00\xde", 2), "\xef\xbf\xbd"},
       {"trailing odd byte", std::string("a\0b", 3), "a"},
       {"compressed marker alone", "\xff\xfe", ""},
+      {"lone high surrogate, then compressed",
+       std::string("\xff\xfe\0\x3d\xd8\0"
+                   "ab",
+                   8),
+       "\xef\xbf\xbd"
+       "ab"},
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8(c.stored), c.utf8) << c.what;
 }
