@@ -1,7 +1,9 @@
 #include "db/data_source.h"
 
 #include <cmath>
+#include <future>
 #include <optional>
+#include <system_error>
 
 #include "db/names.h"
 #include "db/row_codec.h"
@@ -47,6 +49,16 @@ size_t FindColumn(const std::vector<std::string>& names, const std::vector<std::
     if (MatchesFolded(name, folded[i])) return i;
   }
   return count;
+}
+
+// Runs `work` on a thread of its own; with no thread to spare, when the result is asked for.
+template <typename Work>
+std::future<void> InBackground(Work work) {
+  try {
+    return std::async(std::launch::async, work);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, work);
+  }
 }
 
 // Where value `column` of an encoded row starts; nullopt when the row is malformed.
@@ -101,34 +113,48 @@ const DataSource::Index& DataSource::IndexFor(const RecordSource& source) {
       FoldName(database_) + '\n' + FoldName(source.table) + '\n' + FoldName(*source.where_column);
   auto cached = indexes_.find(key);
   if (cached == indexes_.end()) {
-    std::unique_ptr<RowCursor> cursor = tables_.OpenTable(database_, source.table);
-    cached = indexes_.emplace(key, BuildIndex(*cursor, source, database_)).first;
+    std::vector<std::unique_ptr<RowCursor>> parts =
+        tables_.OpenTableParts(database_, source.table, kIndexParts);
+    cached = indexes_.emplace(key, BuildIndex(parts, source, database_)).first;
   }
   last_index_ = LastIndex{database_, source.table, *source.where_column, &cached->second};
   return cached->second;
 }
 
-DataSource::Index DataSource::BuildIndex(RowCursor& cursor, const RecordSource& source,
-                                         const std::string& database) {
-  Index index{ColumnNames(cursor.Columns()), FirstRowIndex()};
+DataSource::Index DataSource::BuildIndex(std::vector<std::unique_ptr<RowCursor>>& parts,
+                                         const RecordSource& source, const std::string& database) {
+  Index index{ColumnNames(parts.front()->Columns()), FirstRowIndex()};
   const size_t column = FindColumn(index.columns.names, index.columns.folded, *source.where_column);
   if (column == index.columns.names.size()) {
     throw FatalError("column " + *source.where_column + " not found in table " + source.table +
                      " of " + database);
   }
-  std::string buffer;
-  std::string_view encoded;
-  Value key;
-  index.first_rows.Reserve(cursor.RowsStored());
-  while (cursor.NextEncoded(buffer, encoded)) {
-    std::optional<size_t> pos = ValuePosition(encoded, column);
-    if (!pos) throw FatalError("malformed row in table " + source.table + " of " + database);
-    DecodeValue(encoded, *pos, key);
-    if (std::optional<int64_t> number = WholeNumberOf(key)) {
-      index.first_rows.Insert(*number, encoded);
+  auto index_part = [&](RowCursor& cursor, FirstRowIndex& rows, uint64_t expected) {
+    std::string buffer;
+    std::string_view encoded;
+    Value key;
+    rows.Reserve(expected);
+    while (cursor.NextEncoded(buffer, encoded)) {
+      std::optional<size_t> pos = ValuePosition(encoded, column);
+      if (!pos) throw FatalError("malformed row in table " + source.table + " of " + database);
+      DecodeValue(encoded, *pos, key);
+      if (std::optional<int64_t> number = WholeNumberOf(key)) rows.Insert(*number, encoded);
     }
+    rows.Finish();
+  };
+  // The later parts are indexed on threads of their own while this one takes the first; each is
+  // then added after the parts before it, so that the first row of each key still wins. A failure
+  // of an earlier part is the one reported.
+  const uint64_t stored = parts.front()->RowsStored();
+  std::vector<FirstRowIndex> later(parts.size() - 1);
+  std::vector<std::future<void>> indexing;
+  for (size_t part = 1; part < parts.size(); ++part) {
+    indexing.push_back(InBackground(
+        [&, part] { index_part(*parts[part], later[part - 1], stored / parts.size()); }));
   }
-  index.first_rows.Finish();
+  index_part(*parts.front(), index.first_rows, stored);
+  for (std::future<void>& part : indexing) part.get();
+  for (FirstRowIndex& part : later) index.first_rows.Absorb(std::move(part));
   return index;
 }
 

@@ -75,8 +75,10 @@ class DataSource {
     const Index* index = nullptr;
   };
   const Index& IndexFor(const RecordSource& source);
-  static Index BuildIndex(RowCursor& cursor, const RecordSource& source,
-                          const std::string& database);
+  // A large table is read in parts at the same time (TableSource::OpenTableParts): one a core.
+  static constexpr uint32_t kIndexParts = 2;
+  static Index BuildIndex(std::vector<std::unique_ptr<RowCursor>>& parts,
+                          const RecordSource& source, const std::string& database);
   size_t ColumnIndex(std::string_view column) const;
   // A new current row: column lookups start again at the first remembered position.
   void RowChanged() const { lookups_since_row_ = 0; }

@@ -90,6 +90,21 @@ TEST_F(DataSourceTest, WhereComparesEveryNumericTypeByValueAndTakesTheFirstStore
   EXPECT_EQ(Lookup(12), "<eof>");  // text never equals a number
 }
 
+// The table is indexed in parts at once; a key in both parts still finds the earlier row.
+TEST_F(DataSourceTest, AKeyInEveryPartOfTheTableFindsTheFirstStoredRow) {
+  tables_.Put("C:\\ORBIS\\DATI.MDB", "listi01",
+              MemoryTable{{"codart", "desart"},
+                          {{int32_t{5}, std::string("five, part one")},
+                           {int32_t{6}, std::string("six, part one")},
+                           {int32_t{7}, std::string("seven, part two")},
+                           {int32_t{5}, std::string("five, part two")},
+                           {int32_t{8}, std::string("eight, part two")}}});
+  EXPECT_EQ(Lookup(5), "five, part one");
+  EXPECT_EQ(Lookup(7), "seven, part two");
+  EXPECT_EQ(Lookup(8), "eight, part two");
+  EXPECT_EQ(Lookup(9), "<eof>");
+}
+
 TEST_F(DataSourceTest, RepeatedLookupsReadTheTableOnce) {
   DataSource source(tables_);
   source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");

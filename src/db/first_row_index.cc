@@ -89,7 +89,9 @@ constexpr size_t kPreparedAtLeast = kHugePage;
 
 }  // namespace
 
-void FirstRowIndex::Insert(int64_t key, std::string_view row) {
+void FirstRowIndex::Insert(int64_t key, std::string_view row) { Enqueue(key, Store(row)); }
+
+void FirstRowIndex::Enqueue(int64_t key, Location location) {
   if (pending_count_ == kPending) {
     Place(pending_[pending_start_]);
     pending_start_ = (pending_start_ + 1) % kPending;
@@ -99,7 +101,23 @@ void FirstRowIndex::Insert(int64_t key, std::string_view row) {
   if ((size_ + pending_count_ + 1) * 4 > slot_count_ * 3)
     Resize(std::max(2 * slot_count_, kFirstSlots));
   if (Narrow(key)) __builtin_prefetch(&slots_[HomeSlot(static_cast<int32_t>(key))], 1);
-  pending_[(pending_start_ + pending_count_++) % kPending] = Pending{key, Store(row)};
+  pending_[(pending_start_ + pending_count_++) % kPending] = Pending{key, location};
+}
+
+void FirstRowIndex::Absorb(FirstRowIndex&& later) {
+  if (blocks_.size() + later.blocks_.size() > kMaxBlocks) {
+    throw FatalError("more rows than an index can hold (32 GB)");
+  }
+  // Later's rows stay where they are; their blocks are numbered after this index's.
+  const auto moved = static_cast<Location>(blocks_.size() << kOffsetBits);
+  for (Block& block : later.blocks_) blocks_.push_back(std::move(block));
+  for (size_t i = 0; i < later.slot_count_; ++i) {
+    const Slot& slot = later.slots_[i];
+    if (slot.location != kEmpty) Enqueue(slot.key, slot.location + moved);
+  }
+  for (const auto& [key, location] : later.wide_keys_) Enqueue(key, location + moved);
+  Finish();
+  later = FirstRowIndex();
 }
 
 void FirstRowIndex::Finish() {

@@ -35,6 +35,10 @@ class FirstRowIndex {
   void Reserve(uint64_t rows);
   // Places the keys still pending; call once after the last Insert, before any Find.
   void Finish();
+  // Takes over the rows of `later`, a finished index of rows stored after all of this one's (a
+  // table indexed in parts): each key this index lacks gets later's row. Both must be finished;
+  // this one stays finished and `later` is left empty. Throws FatalError beyond 32 GB of rows.
+  void Absorb(FirstRowIndex&& later);
   // The row kept for `key`; the view lives as long as the index.
   std::optional<std::string_view> Find(int64_t key) const;
   // Lookups land anywhere in memory: a caller that knows its next keys asks for them early, first
@@ -92,6 +96,7 @@ class FirstRowIndex {
   size_t HomeSlot(int32_t key) const;
   size_t SlotFor(int32_t key) const;
   void Place(const Pending& row);
+  void Enqueue(int64_t key, Location location);
   void Resize(size_t count);
   Location Store(std::string_view row);
   void AddBlock(size_t needed);

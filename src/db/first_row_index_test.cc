@@ -27,6 +27,37 @@ TEST(FirstRowIndexTest, EmptyIndexFindsNothing) {
   EXPECT_FALSE(index.Find(0));
 }
 
+// A table indexed in two parts: the earlier part's row wins for a key both have.
+TEST(FirstRowIndexTest, AbsorbingALaterPartKeepsTheFirstRowOfEachKey) {
+  FirstRowIndex earlier, later, empty;
+  earlier.Insert(1, "earlier one");
+  earlier.Insert(2, "earlier two");
+  later.Insert(2, "later two");
+  later.Insert(3, "later three");
+  later.Insert(3, "later three again");
+  later.Insert(int64_t{1} << 40, "later wide");
+  for (int32_t key = 100; key < 5000; ++key) later.Insert(key, std::string(key % 300, 'x'));
+  earlier.Finish();
+  later.Finish();
+  empty.Finish();
+  earlier.Absorb(std::move(later));
+  earlier.Absorb(std::move(empty));
+  EXPECT_EQ(earlier.size(), 4u + 4900u);
+  EXPECT_EQ(earlier.Find(1), "earlier one");
+  EXPECT_EQ(earlier.Find(2), "earlier two");
+  EXPECT_EQ(earlier.Find(3), "later three");
+  EXPECT_EQ(earlier.Find(int64_t{1} << 40), "later wide");
+  for (int32_t key = 100; key < 5000; ++key) {
+    ASSERT_EQ(earlier.Find(key), std::string(key % 300, 'x')) << key;
+  }
+
+  FirstRowIndex nothing_yet;
+  nothing_yet.Finish();
+  nothing_yet.Absorb(std::move(earlier));
+  EXPECT_EQ(nothing_yet.Find(2), "earlier two");
+  EXPECT_EQ(nothing_yet.size(), 4u + 4900u);
+}
+
 TEST(FirstRowIndexTest, PrefetchingIsOnlyAHint) {
   FirstRowIndex index;
   index.Insert(7, "seven");

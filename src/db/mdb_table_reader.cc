@@ -81,7 +81,7 @@ class TableWalker {
  public:
   // `wanted` names the columns to decode (all when empty); the others read as Null.
   TableWalker(MdbHandle* mdb, uint32_t definition_page, const std::string& name,
-              const std::vector<std::string>& wanted = {})
+              const std::vector<std::string>& wanted = {}, TablePart part = {})
       : mdb_(mdb), name_(name) {
     entry_.mdb = mdb;
     std::snprintf(entry_.object_name, sizeof(entry_.object_name), "%s", name.c_str());
@@ -110,6 +110,7 @@ class TableWalker {
     }
     fields_.resize(table_->num_cols);
     mdb_rewind_table(table_.get());
+    if (part.count > 1) SelectPages(part);
   }
   TableWalker(const TableWalker&) = delete;
   TableWalker& operator=(const TableWalker&) = delete;
@@ -123,7 +124,8 @@ class TableWalker {
   bool Next(std::string& row) {
     for (;;) {
       if (next_row_ >= rows_on_page_) {
-        if (!mdb_read_next_dpg(table_.get())) return false;
+        if (no_pages_ || !mdb_read_next_dpg(table_.get())) return false;
+        if (last_page_ && table_->cur_phys_pg > *last_page_) return false;
         rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
         next_row_ = 0;
         if (kRowCountOffset + 2 + 2 * rows_on_page_ > jet::kPageSize) {
@@ -166,6 +168,32 @@ class TableWalker {
   }
 
  private:
+  // Limits the walk to its part of the pages the page map lists: from just after the last page of
+  // the part before to its own last page.
+  void SelectPages(TablePart part) {
+    std::vector<uint32_t> pages;
+    const auto map_size = static_cast<unsigned>(table_->map_sz);
+    gint32 page = mdb_map_find_next(mdb_, table_->usage_map, map_size, 0);
+    if (page < 0) {
+      no_pages_ = part.index != 0;  // a map libmdb cannot read: part 0 walks the table its way
+      return;
+    }
+    for (; page > 0;
+         page = mdb_map_find_next(mdb_, table_->usage_map, map_size, static_cast<guint32>(page))) {
+      // A damaged map could list pages out of order; the pages walked then are another matter.
+      if (!pages.empty() && static_cast<uint32_t>(page) <= pages.back()) break;
+      pages.push_back(static_cast<uint32_t>(page));
+    }
+    const size_t first = pages.size() * part.index / part.count;
+    const size_t end = pages.size() * (part.index + 1) / part.count;
+    if (first == end) {
+      no_pages_ = true;
+      return;
+    }
+    if (first > 0) table_->cur_phys_pg = pages[first - 1];
+    last_page_ = pages[end - 1];
+  }
+
   MdbColumn* Column(unsigned i) const {
     return static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
   }
@@ -271,6 +299,9 @@ class TableWalker {
   int row_end_ = 0;
   uint64_t rows_read_ = 0;
   std::string text_;
+  // The part of the pages walked: none, or those up to last_page_ (all when unset).
+  bool no_pages_ = false;
+  std::optional<uint32_t> last_page_;
 };
 
 struct CatalogEntry {
@@ -316,7 +347,7 @@ namespace {
 
 using Handle = std::unique_ptr<MdbHandle, HandleCloser>;
 
-TableRead ReadFrom(const Handle& mdb, std::string_view table, TableSink& sink) {
+TableRead ReadFrom(const Handle& mdb, std::string_view table, TableSink& sink, TablePart part) {
   if (!mdb) throw FatalError("libmdb cannot open the file");
   if (mdb->f->jet_version != MDB_VER_JET4) {
     throw FatalError("the file is not an Access 2000 (Jet 4) database");
@@ -327,24 +358,26 @@ TableRead ReadFrom(const Handle& mdb, std::string_view table, TableSink& sink) {
     throw FatalError("table " + entry->name +
                      " is linked to another database, which this program does not read");
   }
-  TableWalker walker(mdb.get(), entry->definition_page, entry->name);
+  TableWalker walker(mdb.get(), entry->definition_page, entry->name, {}, part);
   sink.Begin(walker.rows_stored(), walker.column_names());
   std::string row;
   while (walker.Next(row)) sink.Row(row);
-  walker.CheckComplete();
+  if (part.count == 1) walker.CheckComplete();
   return TableRead::kRead;
 }
 
 }  // namespace
 
-TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink) {
-  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), table, sink);
+TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
+                       TablePart part) {
+  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), table, sink, part);
 }
 
-TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink) {
+TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink,
+                               TablePart part) {
   // Opened read-only: libmdb never writes through the pointer.
   void* bytes = const_cast<char*>(file.data());
-  return ReadFrom(Handle(mdb_open_buffer(bytes, file.size(), MDB_NOFLAGS)), table, sink);
+  return ReadFrom(Handle(mdb_open_buffer(bytes, file.size(), MDB_NOFLAGS)), table, sink, part);
 }
 
 }  // namespace catpub::db

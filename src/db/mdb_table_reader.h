@@ -22,15 +22,26 @@ class TableSink {
 
 enum class TableRead { kRead, kNotFound };
 
+// A share of a table to read: part `index` of `count`, the pages the table's page map lists being
+// split into `count` runs of about as many pages, in stored order. The rows of all parts, part after
+// part, are the rows of the table. A page map libmdb cannot read leaves every page to part 0.
+struct TablePart {
+  uint32_t index = 0;
+  uint32_t count = 1;
+};
+
 // Reads table `table` (matched as db::FoldName matches names) of the file at `path` into `sink`.
 // kNotFound when the database has no such table (the sink then got nothing). Throws FatalError
 // saying what is damaged when the file cannot be read: it is not an Access 2000 database, its
 // catalog or the table's definition cannot be read, a row does not fit its page, a Memo value's
-// pages are broken, or fewer or more rows can be read than the table stores.
-TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink);
+// pages are broken, or fewer or more rows can be read than the table stores (a part checks only
+// that it reads no more rows than the whole table stores: its reader counts the rest).
+TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
+                       TablePart part = {});
 
 // The same, over the whole file's bytes in memory (a read-only mapping of it): libmdb then reads
 // its pages without three system calls each.
-TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink);
+TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink,
+                                TablePart part = {});
 
 }  // namespace catpub::db

@@ -1,5 +1,8 @@
 #include "db/mdb_table_source.h"
 
+#include <mutex>
+#include <optional>
+
 #include "db/child_process.h"
 #include "db/database_file.h"
 #include "db/reader_protocol.h"
@@ -13,16 +16,36 @@ namespace {
 using reader::RowStream;
 using Outcome = RowStream::Outcome;
 
+// The parts of one table count their rows together.
+class PartsTally {
+ public:
+  explicit PartsTally(size_t parts) : parts_left_(parts) {}
+  // Adds the rows of a part that has ended; for the last one, the rows of all parts.
+  std::optional<uint64_t> Ended(uint64_t rows) {
+    std::lock_guard lock(mutex_);
+    rows_ += rows;
+    if (--parts_left_ > 0) return std::nullopt;
+    return rows_;
+  }
+
+ private:
+  std::mutex mutex_;
+  size_t parts_left_;
+  uint64_t rows_ = 0;
+};
+
 // A table streamed by one reader process. The process ends with the cursor: when the table was read
 // to its end it has exited by itself; otherwise it is killed. It is always reaped.
 class MdbRowCursor : public RowCursor, private reader::ByteSource {
  public:
+  // `tally` is set for a part of the table, shared with the other parts.
   MdbRowCursor(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit,
-               std::string database, std::string table)
+               std::string database, std::string table, std::shared_ptr<PartsTally> tally = nullptr)
       : database_(std::move(database)),
         table_(std::move(table)),
+        tally_(std::move(tally)),
         child_(argv, idle_limit),
-        stream_(*this) {
+        stream_(*this, tally_ == nullptr) {
     Outcome outcome = stream_.Start();
     if (outcome != Outcome::kRow) Fail(outcome);
   }
@@ -51,6 +74,13 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
     if (outcome != Outcome::kEnd) Fail(outcome);
     ChildProcess::Ending ending = child_.Finish();
     if (!ending.clean) throw Damaged("the reader " + ending.description + Said());
+    if (tally_) {
+      std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
+      if (rows && *rows != stream_.header().rows_stored) {
+        throw Damaged("the table stores " + std::to_string(stream_.header().rows_stored) +
+                      " rows but " + std::to_string(*rows) + " could be read");
+      }
+    }
     return false;
   }
 
@@ -85,6 +115,7 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
 
   std::string database_;
   std::string table_;
+  std::shared_ptr<PartsTally> tally_;
   ChildProcess child_;
   RowStream stream_;
 };
@@ -102,14 +133,45 @@ MdbTableSource::MdbTableSource(platform::FileSystem& files, ReaderOptions option
   if (options_.executable.empty()) options_.executable = ReaderBesideProgram();
 }
 
-std::unique_ptr<RowCursor> MdbTableSource::OpenTable(const std::string& database,
-                                                     const std::string& table) {
+std::filesystem::path MdbTableSource::CheckedFile(const std::string& database) const {
   std::filesystem::path local = files_.LocalPath(database);
   CheckAccess2000File(local, database);
+  return local;
+}
+
+std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::path& file,
+                                                         const std::string& table,
+                                                         const std::string& part) const {
   std::vector<std::string> argv = {options_.executable.string(),
-                                   "--memory-limit-mb=" + std::to_string(options_.memory_limit_mb),
-                                   local.string(), table};
-  return std::make_unique<MdbRowCursor>(argv, options_.idle_limit, database, table);
+                                   "--memory-limit-mb=" + std::to_string(options_.memory_limit_mb)};
+  if (!part.empty()) argv.push_back("--part=" + part);
+  argv.push_back(file.string());
+  argv.push_back(table);
+  return argv;
+}
+
+std::unique_ptr<RowCursor> MdbTableSource::OpenTable(const std::string& database,
+                                                     const std::string& table) {
+  return std::make_unique<MdbRowCursor>(ReaderArguments(CheckedFile(database), table),
+                                        options_.idle_limit, database, table);
+}
+
+std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std::string& database,
+                                                                       const std::string& table,
+                                                                       uint32_t parts) {
+  const std::filesystem::path local = CheckedFile(database);
+  std::error_code error;
+  if (parts < 2 || std::filesystem::file_size(local, error) < options_.parts_from_bytes) {
+    return TableSource::OpenTableParts(database, table, 1);
+  }
+  auto tally = std::make_shared<PartsTally>(parts);
+  std::vector<std::unique_ptr<RowCursor>> cursors;
+  for (uint32_t part = 0; part < parts; ++part) {
+    cursors.push_back(std::make_unique<MdbRowCursor>(
+        ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)),
+        options_.idle_limit, database, table, tally));
+  }
+  return cursors;
 }
 
 }  // namespace catpub::db

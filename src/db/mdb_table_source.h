@@ -23,6 +23,9 @@ struct ReaderOptions {
   std::chrono::milliseconds idle_limit{20000};
   // The reader's address space limit.
   uint64_t memory_limit_mb = 1024;
+  // A table is shared among several readers (OpenTableParts) only in a file at least this large: a
+  // smaller one is read whole sooner than a second reader starts.
+  uint64_t parts_from_bytes = uint64_t{16} << 20;
 };
 
 class MdbTableSource : public TableSource {
@@ -36,8 +39,19 @@ class MdbTableSource : public TableSource {
   // too, when the damage shows only later in the table.
   std::unique_ptr<RowCursor> OpenTable(const std::string& database,
                                        const std::string& table) override;
+  // Each part is one reader process. Once every part has ended, the rows they read together must be
+  // as many as the table stores, or the last cursor to end throws the damage.
+  std::vector<std::unique_ptr<RowCursor>> OpenTableParts(const std::string& database,
+                                                         const std::string& table,
+                                                         uint32_t parts) override;
 
  private:
+  // The local path of `database`, after checking that it is an Access 2000 file.
+  std::filesystem::path CheckedFile(const std::string& database) const;
+  std::vector<std::string> ReaderArguments(const std::filesystem::path& file,
+                                           const std::string& table,
+                                           const std::string& part = {}) const;
+
   platform::FileSystem& files_;
   ReaderOptions options_;
 };

@@ -110,7 +110,21 @@ class MdbTableSourceTest : public ::testing::Test {
     ReaderOptions options;
     options.executable = std::move(executable);
     options.idle_limit = idle;
+    options.parts_from_bytes = 0;  // the test files are small: share them among readers anyway
     return MdbTableSource(files_, options);
+  }
+
+  // The rows of every part, part after part; each part read to its end before the next.
+  Rows ReadParts(TableSource& source, const std::string& table, uint32_t parts,
+                 std::vector<size_t>* sizes = nullptr) {
+    Rows rows;
+    std::vector<Value> row;
+    for (std::unique_ptr<RowCursor>& cursor : source.OpenTableParts(kData, table, parts)) {
+      size_t before = rows.size();
+      while (cursor->Next(row)) rows.push_back(row);
+      if (sizes) sizes->push_back(rows.size() - before);
+    }
+    return rows;
   }
 
   Rows ReadAll(TableSource& source, const std::string& table, const std::string& path = kData) {
@@ -236,6 +250,17 @@ TEST_F(MdbTableSourceTest, ReadsManyRowsInStoredOrder) {
                                            Currency{int64_t{i} * 12345}}))
         << "row " << i;
   }
+
+  // Shared among readers, the parts together are the same rows in the same order.
+  for (uint32_t parts : {2u, 3u}) {
+    std::vector<size_t> sizes;
+    EXPECT_EQ(ReadParts(source, "righe", parts, &sizes), rows) << parts << " parts";
+    ASSERT_EQ(sizes.size(), parts);
+    for (size_t size : sizes) EXPECT_GT(size, size_t{kRows} / parts / 2) << parts << " parts";
+  }
+  // A table of one page: the first part has it all.
+  Write({{"uno", {{"codice", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  EXPECT_EQ(ReadParts(source, "uno", 2), (Rows{{int32_t{1}}}));
 }
 
 TEST_F(MdbTableSourceTest, TablesAndColumnsMatchWithoutCaseAccentsIncluded) {
@@ -442,6 +467,20 @@ TEST_F(DamagedFileTest, RowCountOfADataPageChanged) {
   const auto last_start = static_cast<uint16_t>(U32(file, at + 14 + 2 * (rows - 1)) & 0x1fff);
   PutU16(raised, at + 14 + 2 * rows, last_start - 20);
   ExpectDamaged(raised, "stores 3000 rows but more can be read");
+  // Read in parts, the rows of all the parts are counted together.
+  const std::pair<std::string, std::string> changes[] = {
+      {lowered, "stores 3000 rows but 2999 could be read"},
+      {raised, "stores 3000 rows but 3001 could be read"}};
+  for (const auto& [changed, detail] : changes) {
+    Put(Local(kData), changed);
+    MdbTableSource source = Source(kIdleLimit);
+    try {
+      ReadParts(source, "articoli", 2);
+      ADD_FAILURE() << "a lost or added row went unnoticed: " << detail;
+    } catch (const FatalError& error) {
+      EXPECT_NE(std::string(error.what()).find(detail), std::string::npos) << error.what();
+    }
+  }
   // Raised beyond what a page can hold: the offsets would lie past the page.
   std::string impossible = file;
   PutU16(impossible, at + 12, 0xffff);

@@ -2,7 +2,10 @@
 // Access 2000 file and sends it to its parent (catalog-publisher) on standard output, as
 // db/reader_protocol.h says:
 //
-//   catalog-publisher-reader --memory-limit-mb=N FILE TABLE
+//   catalog-publisher-reader --memory-limit-mb=N [--part=K/COUNT] FILE TABLE
+//
+// With --part, only part K (from 0) of COUNT of the table's pages is read (db/mdb_table_reader.h),
+// so that several readers can share a large table.
 //
 // libmdb crashes, loops or exhausts memory on some damaged files. Here that costs only this
 // process: its address space is limited, the parent kills it when it stops making progress, and the
@@ -21,8 +24,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/frame_writer.h"
 #include "db/mdb_table_reader.h"
@@ -93,16 +98,36 @@ void LimitMemory(std::string_view megabytes) {
 #endif
 }
 
+// "K/COUNT" with K < COUNT; nullopt when it is not that.
+std::optional<catpub::db::TablePart> ParsePart(std::string_view text) {
+  catpub::db::TablePart part;
+  const char* end = text.data() + text.size();
+  auto [slash, error] = std::from_chars(text.data(), end, part.index);
+  if (error != std::errc() || slash == end || *slash != '/') return std::nullopt;
+  auto [last, count_error] = std::from_chars(slash + 1, end, part.count);
+  if (count_error != std::errc() || last != end || part.index >= part.count) return std::nullopt;
+  return part;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   constexpr std::string_view kLimitFlag = "--memory-limit-mb=";
-  if (argc != 4 || !std::string_view(argv[1]).starts_with(kLimitFlag)) {
-    std::fprintf(stderr, "usage: %s --memory-limit-mb=N FILE TABLE\n", argv[0]);
+  constexpr std::string_view kPartFlag = "--part=";
+  std::vector<std::string_view> args(argv + 1, argv + argc);
+  std::optional<catpub::db::TablePart> part = catpub::db::TablePart{};
+  if (args.size() == 4 && args[1].starts_with(kPartFlag)) {
+    part = ParsePart(args[1].substr(kPartFlag.size()));
+    args.erase(args.begin() + 1);
+  }
+  if (args.size() != 3 || !args[0].starts_with(kLimitFlag) || !part) {
+    std::fprintf(stderr, "usage: %s --memory-limit-mb=N [--part=K/COUNT] FILE TABLE\n", argv[0]);
     return kUsage;
   }
-  const std::string_view file = MapFile(argv[2]);
-  LimitMemory(std::string_view(argv[1]).substr(kLimitFlag.size()));
+  const std::string path(args[1]);
+  const std::string table(args[2]);
+  const std::string_view file = MapFile(path.c_str());
+  LimitMemory(args[0].substr(kLimitFlag.size()));
   // The frames go out on a copy of standard output; whatever libmdb prints there goes to standard
   // error with its warnings instead of into the frames.
   const int out = ::dup(1);
@@ -121,8 +146,8 @@ int main(int argc, char** argv) {
   });
   try {
     catpub::db::TableRead read = file.empty()
-                                     ? catpub::db::ReadMdbTable(argv[2], argv[3], writer)
-                                     : catpub::db::ReadMdbTableInMemory(file, argv[3], writer);
+                                     ? catpub::db::ReadMdbTable(path, table, writer, *part)
+                                     : catpub::db::ReadMdbTableInMemory(file, table, writer, *part);
     if (read == catpub::db::TableRead::kRead) {
       writer.End();
     } else {

@@ -30,7 +30,8 @@ RowStream::Outcome RowStream::NextRow(std::string_view& encoded) {
     if (kind == FrameKind::kEnd) {
       std::optional<uint64_t> sent = DecodeEnd(frame_);
       if (!sent || *sent != rows_received_) return Malformed("the reader miscounted its rows");
-      if (rows_received_ != header_.rows_stored) {
+      if (whole_table_ ? rows_received_ != header_.rows_stored
+                       : rows_received_ > header_.rows_stored) {
         return Malformed("the reader sent " + std::to_string(rows_received_) + " rows of " +
                          std::to_string(header_.rows_stored));
       }

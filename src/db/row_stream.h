@@ -30,7 +30,10 @@ class RowStream {
     kMalformed,  // the bytes are not what the reader sends; problem() says what
   };
 
-  explicit RowStream(ByteSource& source) : source_(source) {}
+  // A stream of part of a table (the reader's --part) is not expected to bring all the rows the
+  // table stores: whoever reads all the parts counts them.
+  explicit RowStream(ByteSource& source, bool whole_table = true)
+      : source_(source), whole_table_(whole_table) {}
   RowStream(const RowStream&) = delete;
   RowStream& operator=(const RowStream&) = delete;
 
@@ -51,6 +54,7 @@ class RowStream {
   Outcome Failed(std::string_view payload);
 
   ByteSource& source_;
+  const bool whole_table_;
   Header header_;
   std::string frame_;
   size_t pos_ = 0;

@@ -13,4 +13,12 @@ bool RowCursor::NextEncoded(std::string& buffer, std::string_view& encoded) {
   return true;
 }
 
+std::vector<std::unique_ptr<RowCursor>> TableSource::OpenTableParts(const std::string& database,
+                                                                    const std::string& table,
+                                                                    uint32_t) {
+  std::vector<std::unique_ptr<RowCursor>> whole;
+  whole.push_back(OpenTable(database, table));
+  return whole;
+}
+
 }  // namespace catpub::db

@@ -37,6 +37,13 @@ class TableSource {
   // cannot be read or has no such table.
   virtual std::unique_ptr<RowCursor> OpenTable(const std::string& database,
                                                const std::string& table) = 0;
+  // Opens the table as up to `parts` cursors over consecutive runs of its rows, to be walked at the
+  // same time (each by one thread): the rows of the first cursor, then those of the second, and so
+  // on, are the table's rows in stored order. Throws as OpenTable does. The default opens the whole
+  // table as one part.
+  virtual std::vector<std::unique_ptr<RowCursor>> OpenTableParts(const std::string& database,
+                                                                 const std::string& table,
+                                                                 uint32_t parts);
 };
 
 }  // namespace catpub::db

@@ -30,9 +30,9 @@ class PosixNumberedFiles : public NumberedFiles {
     int fd;
     std::string path;  // Windows form, for messages
     Flush flush;
-    std::string buffer;  // Windows-1252 bytes not yet written
-    uint64_t written = 0;          // bytes written so far
-    uint64_t written_back = 0;     // of those, bytes the disk was asked to take
+    std::string buffer;         // Windows-1252 bytes not yet written
+    uint64_t written = 0;       // bytes written so far
+    uint64_t written_back = 0;  // of those, bytes the disk was asked to take
   };
   void Open(int number, const std::string& path, int flags, Flush flush);
   static void WriteOut(OpenFile& file);

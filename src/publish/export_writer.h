@@ -67,10 +67,10 @@ class ExportWriter {
   std::mutex mutex_;
   std::condition_variable changed_;
   // Guarded by mutex_:
-  size_t handed_ = 0;                           // batches given to the thread
-  size_t written_ = 0;                          // batches it has written
-  std::array<size_t, kBatches> counts_ = {};    // lines in each batch handed over
-  std::exception_ptr failure_;                  // the first line that failed
+  size_t handed_ = 0;                         // batches given to the thread
+  size_t written_ = 0;                        // batches it has written
+  std::array<size_t, kBatches> counts_ = {};  // lines in each batch handed over
+  std::exception_ptr failure_;                // the first line that failed
   bool stopping_ = false;
   std::thread thread_;  // not running when no thread could be started: lines are then written
                         // by Commit itself

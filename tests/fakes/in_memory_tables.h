@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,33 +30,56 @@ class InMemoryTables : public db::TableSource {
 
   std::unique_ptr<db::RowCursor> OpenTable(const std::string& database,
                                            const std::string& table) override {
-    opened_.push_back(table);
-    auto found = tables_.find(Key(database, table));
-    if (found == tables_.end()) {
-      throw FatalError("table " + table + " not found in " + database);
+    const MemoryTable& found = Find(database, table);
+    return std::make_unique<Cursor>(found, 0, found.rows.size());
+  }
+
+  // Always as many parts as asked for, of as many rows each as can be (the last ones may be empty).
+  std::vector<std::unique_ptr<db::RowCursor>> OpenTableParts(const std::string& database,
+                                                             const std::string& table,
+                                                             uint32_t parts) override {
+    const MemoryTable& found = Find(database, table);
+    const size_t size = (found.rows.size() + parts - 1) / parts;
+    std::vector<std::unique_ptr<db::RowCursor>> cursors;
+    for (size_t part = 0; part < parts; ++part) {
+      const size_t begin = std::min(part * size, found.rows.size());
+      cursors.push_back(
+          std::make_unique<Cursor>(found, begin, std::min(begin + size, found.rows.size())));
     }
-    return std::make_unique<Cursor>(found->second);
+    return cursors;
   }
 
   // Tables opened so far, in order.
   const std::vector<std::string>& opened() const { return opened_; }
 
  private:
+  // Rows begin to end of a table.
   class Cursor : public db::RowCursor {
    public:
-    explicit Cursor(const MemoryTable& table) : table_(table) {}
+    Cursor(const MemoryTable& table, size_t begin, size_t end)
+        : table_(table), next_(begin), end_(end) {}
     const std::vector<std::string>& Columns() const override { return table_.columns; }
     bool Next(std::vector<db::Value>& row) override {
       if (next_ == table_.damaged_row) throw FatalError("damaged row " + std::to_string(next_));
-      if (next_ == table_.rows.size()) return false;
+      if (next_ == end_) return false;
       row = table_.rows[next_++];
       return true;
     }
 
    private:
     const MemoryTable& table_;
-    size_t next_ = 0;
+    size_t next_;
+    size_t end_;
   };
+
+  const MemoryTable& Find(const std::string& database, const std::string& table) {
+    opened_.push_back(table);
+    auto found = tables_.find(Key(database, table));
+    if (found == tables_.end()) {
+      throw FatalError("table " + table + " not found in " + database);
+    }
+    return found->second;
+  }
 
   static std::string Key(const std::string& database, const std::string& table) {
     return db::FoldName(database) + '\n' + db::FoldName(table);
