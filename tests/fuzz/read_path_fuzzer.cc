@@ -47,12 +47,12 @@ class StringSource : public db::reader::ByteSource {
   size_t pos_ = 0;
 };
 
-// What the reader process would send for `table` of `file`.
-std::string ReaderOutput(std::string_view file, const char* table) {
+// What the reader process would send for `table` of `file` (or for its `part`).
+std::string ReaderOutput(std::string_view file, const char* table, db::TablePart part = {}) {
   std::string sent;
   db::reader::FrameWriter writer([&sent](std::string_view bytes) { sent.append(bytes); });
   try {
-    if (db::ReadMdbTableInMemory(file, table, writer) == db::TableRead::kRead) {
+    if (db::ReadMdbTableInMemory(file, table, writer, part) == db::TableRead::kRead) {
       writer.End();
     } else {
       writer.Fail(db::reader::FailureKind::kTableNotFound, "");
@@ -64,9 +64,9 @@ std::string ReaderOutput(std::string_view file, const char* table) {
 }
 
 // The parent's side: the rows that arrive, decoded, then queried through a data source.
-void Receive(const std::string& sent) {
+void Receive(const std::string& sent, bool whole_table = true) {
   StringSource source(sent);
-  RowStream stream(source);
+  RowStream stream(source, whole_table);
   if (stream.Start() != RowStream::Outcome::kRow) return;
   testing::MemoryTable table{stream.header().columns, {}};
   std::string_view encoded;
@@ -105,5 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string_view file(reinterpret_cast<const char*>(data), size);
   for (const char* table : {"listi01", "tipi", "MSysObjects"}) Receive(ReaderOutput(file, table));
+  // The second of two readers sharing the price list: the walk starts where the page map says.
+  Receive(ReaderOutput(file, "listi01", db::TablePart{1, 2}), false);
   return 0;
 }
