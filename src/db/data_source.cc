@@ -43,7 +43,7 @@ size_t FindColumn(const std::vector<std::string>& names, const std::vector<std::
                   std::string_view name, size_t hint = 0) {
   const size_t count = names.size();
   for (size_t i = 0, at = hint; i < count; ++i, at = at + 1 == count ? 0 : at + 1) {
-    if (names[at] == name) return at;
+    if (SameSpelling(names[at], name)) return at;
   }
   for (size_t i = 0; i < count; ++i) {
     if (MatchesFolded(name, folded[i])) return i;
@@ -201,7 +201,7 @@ size_t DataSource::ColumnIndex(std::string_view column) const {
   const size_t lookup = lookups_since_row_++;
   if (lookup < kRememberedLookups) {
     const size_t remembered = remembered_columns_[lookup];
-    if (remembered < names.size() && names[remembered] == column) {
+    if (remembered < names.size() && SameSpelling(names[remembered], column)) {
       next_column_ = remembered + 1;
       return remembered;
     }

@@ -41,6 +41,19 @@ TEST(RecordSourceTest, RejectsAnythingElseNamingTheText) {
   }
 }
 
+TEST(NamesTest, SameSpellingComparesEveryByteAtEveryLength) {
+  for (size_t size = 0; size <= 20; ++size) {
+    const std::string name(size, 'c');
+    EXPECT_TRUE(SameSpelling(name, std::string(size, 'c'))) << size;
+    EXPECT_FALSE(SameSpelling(name, std::string(size + 1, 'c'))) << size;
+    for (size_t at = 0; at < size; ++at) {
+      std::string other = name;
+      other[at] = 'C';
+      EXPECT_FALSE(SameSpelling(name, other)) << size << " " << at;
+    }
+  }
+}
+
 TEST(NamesTest, FoldAsciiAndAccentedCapitals) {
   EXPECT_TRUE(SameName("società", "SOCIETÀ"));
   EXPECT_TRUE(SameName("CodArt", "codart"));

@@ -3,13 +3,16 @@
 #include <charconv>
 #include <string_view>
 
+#include "db/names.h"
 #include "platform/fatal_error.h"
 
 namespace catpub::db {
 namespace {
 
 bool Consume(std::string_view& text, std::string_view prefix) {
-  if (!text.starts_with(prefix)) return false;
+  if (text.size() < prefix.size() || !SameSpelling(text.substr(0, prefix.size()), prefix)) {
+    return false;
+  }
   text.remove_prefix(prefix.size());
   return true;
 }

@@ -1,5 +1,7 @@
 #include "publish/fixed_text.h"
 
+#include <cstring>
+
 namespace catpub::publish {
 namespace {
 
@@ -16,8 +18,11 @@ void FixedText::Assign(std::string_view text) {
     // counted, in one pass without branches.
     size_t continuations = 0;
     for (char byte : text) continuations += !StartsCharacter(byte);
-    text_.assign(text.data(), text.size());
-    text_.append(width_ - (text.size() - continuations), ' ');
+    // In place: the buffer mostly has the right size already.
+    const size_t blanks = width_ - (text.size() - continuations);
+    text_.resize(text.size() + blanks);
+    std::memcpy(text_.data(), text.data(), text.size());
+    std::memset(text_.data() + text.size(), ' ', blanks);
     return;
   }
   size_t characters = 0;

@@ -273,7 +273,26 @@ std::optional<int64_t> ToRoundedWhole(const RegionalNumber& number) {
   return value == 0 ? 0 : -static_cast<int64_t>(value - 1) - 1;
 }
 
+namespace {
+
+// Up to 15 digits with blanks around, the usual supplier code, read at once; nullopt for any other
+// text. A double holds such a number exactly, as the general reading would give it.
+std::optional<double> PlainDigits(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size() && text[at] == ' ') ++at;
+  const size_t first = at;
+  uint64_t value = 0;
+  while (at < text.size() && IsDigit(text[at])) value = value * 10 + (text[at++] - '0');
+  const size_t digits = at - first;
+  while (at < text.size() && text[at] == ' ') ++at;
+  if (digits == 0 || digits > 15 || at != text.size()) return std::nullopt;
+  return static_cast<double>(value);
+}
+
+}  // namespace
+
 std::optional<double> NumericValue(std::string_view text) {
+  if (std::optional<double> plain = PlainDigits(text)) return plain;
   std::optional<RegionalNumber> number = ParseRegionalNumber(text);
   if (!number) return std::nullopt;
   return ToDouble(*number);
