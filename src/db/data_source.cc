@@ -3,8 +3,8 @@
 #include <cmath>
 #include <future>
 #include <optional>
-#include <system_error>
 
+#include "db/in_background.h"
 #include "db/names.h"
 #include "db/row_codec.h"
 #include "platform/fatal_error.h"
@@ -49,16 +49,6 @@ size_t FindColumn(const std::vector<std::string>& names, const std::vector<std::
     if (MatchesFolded(name, folded[i])) return i;
   }
   return count;
-}
-
-// Runs `work` on a thread of its own; with no thread to spare, when the result is asked for.
-template <typename Work>
-std::future<void> InBackground(Work work) {
-  try {
-    return std::async(std::launch::async, work);
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, work);
-  }
 }
 
 // Where value `column` of an encoded row starts; nullopt when the row is malformed.

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <system_error>
 #include <utility>
 
+#include "db/in_background.h"
 #include "db/row_codec.h"
 #include "platform/fatal_error.h"
 
@@ -67,22 +67,6 @@ FirstRowIndex::Mapping& FirstRowIndex::Mapping::operator=(Mapping&& other) noexc
 }
 
 namespace {
-
-// Maps `bytes` and hands them to `fill` on another thread, so that the kernel clears the pages
-// there; with no thread to spare, the work is done when the mapping is asked for.
-template <typename Mapping, typename Fill>
-std::future<Mapping> PrepareMapping(size_t bytes, Fill fill) {
-  auto prepare = [bytes, fill] {
-    Mapping mapping(bytes);
-    fill(mapping);
-    return mapping;
-  };
-  try {
-    return std::async(std::launch::async, prepare);
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, prepare);
-  }
-}
 
 // Only tables that reach this size are worth a thread.
 constexpr size_t kPreparedAtLeast = kHugePage;
@@ -256,9 +240,12 @@ void FirstRowIndex::AddBlock(size_t needed) {
   const size_t next_size = std::min(2 * capacity, kLargestBlockSize);
   if (next_size >= kPreparedAtLeast) {
     next_block_.bytes = next_size;
-    next_block_.mapping = PrepareMapping<Mapping>(next_size, [](Mapping& mapping) {
-      // One write a page faults it in.
+    // Mapped and faulted in (one write a page) on another thread, so that the kernel clears the
+    // pages there.
+    next_block_.mapping = InBackground([next_size] {
+      Mapping mapping(next_size);
       for (size_t at = 0; at < mapping.size(); at += kPage) mapping.data()[at] = 0;
+      return mapping;
     });
   }
 }

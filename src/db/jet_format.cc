@@ -10,9 +10,6 @@
 namespace catpub::db::jet {
 namespace {
 
-constexpr size_t kRowCountOffset = 12;
-constexpr size_t kRowOffsetsStart = 14;
-constexpr uint16_t kOffsetMask = 0x1fff;
 constexpr uint8_t kInlineValue = 0x80;
 constexpr uint8_t kSinglePageValue = 0x40;
 constexpr uint8_t kChainedValue = 0x00;

@@ -14,6 +14,10 @@ namespace catpub::db::jet {
 
 inline constexpr size_t kPageSize = 4096;
 inline constexpr uint8_t kDataPage = 0x01;
+// A data page: its row count at 12, then each row's offset, whose top bits are flags.
+inline constexpr size_t kRowCountOffset = 12;
+inline constexpr size_t kRowOffsetsStart = 14;
+inline constexpr uint16_t kOffsetMask = 0x1fff;
 // The header of a long-value field: length and flags, page and row, and four unused bytes.
 inline constexpr size_t kLongValueHeader = 12;
 

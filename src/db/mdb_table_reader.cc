@@ -26,9 +26,9 @@ constexpr uint32_t kCatalogPage = 2;
 constexpr int kLocalTable = 1;
 constexpr int kLinkedOdbcTable = 4;
 constexpr int kLinkedAccessTable = 6;
-// A data page: the row count at 12, then each row's offset, whose top bits are flags.
-constexpr int kRowCountOffset = 12;
-constexpr int kOffsetMask = 0x1fff;
+// The data page layout (db/jet_format.h) as libmdb takes offsets, and the flags of a row's offset.
+constexpr int kRowCountOffset = static_cast<int>(jet::kRowCountOffset);
+constexpr int kRowOffsetsStart = static_cast<int>(jet::kRowOffsetsStart);
 constexpr int kDeletedRow = 0x4000;
 constexpr int kMovedRow = 0x8000;
 
@@ -128,7 +128,7 @@ class TableWalker {
         if (last_page_ && table_->cur_phys_pg > *last_page_) return false;
         rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
         next_row_ = 0;
-        if (kRowCountOffset + 2 + 2 * rows_on_page_ > jet::kPageSize) {
+        if (kRowOffsetsStart + 2 * rows_on_page_ > jet::kPageSize) {
           throw Damage("page " + std::to_string(table_->cur_phys_pg) + " counts " +
                        std::to_string(rows_on_page_) + " rows, more than it can hold");
         }
@@ -136,7 +136,7 @@ class TableWalker {
       }
       const unsigned number = next_row_++;
       // Deleted rows, and rows moved to another page (only a pointer stays here), are skipped.
-      if (mdb_get_int16(mdb_->pg_buf, kRowCountOffset + 2 + 2 * static_cast<int>(number)) &
+      if (mdb_get_int16(mdb_->pg_buf, kRowOffsetsStart + 2 * static_cast<int>(number)) &
           (kDeletedRow | kMovedRow)) {
         continue;
       }
@@ -148,7 +148,7 @@ class TableWalker {
       }
       if (size == 0) continue;  // as libmdb does; the row count tells whether a row was lost
       if (++rows_read_ > table_->num_rows) TooManyRows();
-      row_start_ = start & kOffsetMask;
+      row_start_ = start & jet::kOffsetMask;
       row_end_ = row_start_ + static_cast<int>(size);
       if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
         throw RowDamage("it cannot be split into its fields");

@@ -161,11 +161,13 @@ std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std
                                                                        uint32_t parts) {
   const std::filesystem::path local = CheckedFile(database);
   std::error_code error;
+  std::vector<std::unique_ptr<RowCursor>> cursors;
   if (parts < 2 || std::filesystem::file_size(local, error) < options_.parts_from_bytes) {
-    return TableSource::OpenTableParts(database, table, 1);
+    cursors.push_back(std::make_unique<MdbRowCursor>(ReaderArguments(local, table),
+                                                     options_.idle_limit, database, table));
+    return cursors;
   }
   auto tally = std::make_shared<PartsTally>(parts);
-  std::vector<std::unique_ptr<RowCursor>> cursors;
   for (uint32_t part = 0; part < parts; ++part) {
     cursors.push_back(std::make_unique<MdbRowCursor>(
         ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)),

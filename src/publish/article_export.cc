@@ -117,11 +117,13 @@ class ArticleWalk {
   }
 
   // Price rows lie anywhere in a large index: the article codes of the next two barcodes are read
-  // early, so that their price rows are on their way from memory before they are asked for.
+  // early, so that their price rows are on their way from memory before they are asked for. The
+  // code read two rows ahead is the next row's code once the walk has moved on.
   void PrefetchPrices() {
     using Prefetch = db::FirstRowIndex::Prefetch;
-    if (std::optional<int32_t> code = CodeAhead(2)) listi01_.PrefetchWhere(*code, Prefetch::kSlot);
-    if (std::optional<int32_t> code = CodeAhead(1)) listi01_.PrefetchWhere(*code, Prefetch::kRow);
+    const std::optional<int32_t> next = std::exchange(code_after_next_, CodeAhead(2));
+    if (code_after_next_) listi01_.PrefetchWhere(*code_after_next_, Prefetch::kSlot);
+    if (next) listi01_.PrefetchWhere(*next, Prefetch::kRow);
   }
 
   std::optional<int32_t> CodeAhead(size_t distance) {
@@ -246,6 +248,7 @@ class ArticleWalk {
   std::string scratch_;
   long row_number_ = 0;
   std::optional<int32_t> article_;
+  std::optional<int32_t> code_after_next_;  // of the row after the next, as PrefetchPrices read it
 };
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace catpub::publish {
 
 ExportWriter::ExportWriter(platform::NumberedFiles& files, int file_number)
     : files_(files), file_number_(file_number) {
-  for (Batch& batch : batches_) batch.lines.resize(kBatchLines);
+  for (Batch& batch : batches_) batch.resize(kBatchLines);
   try {
     thread_ = std::thread([this] { Run(); });
   } catch (const std::system_error&) {
@@ -78,7 +78,7 @@ void ExportWriter::Run() {
 
 void ExportWriter::Write(const Batch& batch, size_t count) {
   for (size_t i = 0; i < count; ++i) {
-    const Line& line = batch.lines[i];
+    const Line& line = batch[i];
     if (!ComposeLine(line.row, text_)) throw NoText("listi01", "ricart", line.place);
     try {
       files_.WriteLine(file_number_, text_);

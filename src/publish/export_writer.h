@@ -36,7 +36,7 @@ class ExportWriter {
   ~ExportWriter();
 
   // The line being filled; the same one until Commit. Its fields hold what an earlier line left.
-  Line& Next() { return batches_[filled_ % kBatches].lines[count_]; }
+  Line& Next() { return batches_[filled_ % kBatches][count_]; }
   // The line filled is to be written. Throws the FatalError of an earlier line that could not be
   // composed or written.
   void Commit() {
@@ -49,9 +49,7 @@ class ExportWriter {
  private:
   static constexpr size_t kBatchLines = 512;
   static constexpr size_t kBatches = 4;
-  struct Batch {
-    std::vector<Line> lines;
-  };
+  using Batch = std::vector<Line>;
 
   void Handover();
   void Run();
