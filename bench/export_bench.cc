@@ -8,10 +8,11 @@
 // taken in every round, alternately, and the best wall time counts (the machine is shared). The
 // time a measure spent ready to run but waiting for a processor is shown as "queued".
 //
-//   export_bench [--rounds=N] [--measures=abc] [FOLDER] [ROWS ...]
+//   export_bench [--rounds=N] [--measures=abc] [--folder=FOLDER] [--rows=ROWS,...]
 //
-// Defaults: 3 rounds, all three measures, a folder under the temporary folder, 100000 and 1000000
-// rows. --measures=a times the export alone (for profiling it).
+// Defaults: 3 rounds, all three measures, the folder catalog-publisher-export-bench under the
+// temporary folder, 100000 and 1000000 rows. --measures=a times the export alone (for profiling
+// it).
 //
 // The data database of each size (codean and listi01 of ROWS rows each: about 1% repeated article
 // codes, 2% barcodes without a price row, 3% barcodes excluded by colare 5) is written by the
@@ -39,6 +40,7 @@
 #include "db/mdb_table_source.h"
 #include "db/row_codec.h"
 #include "mdbwriter/mdb_writer.h"
+#include "named_options.h"
 #include "platform/posix_numbered_files.h"
 #include "platform/windows_file_system.h"
 #include "publish/article_export.h"
@@ -496,19 +498,26 @@ int Run(const std::filesystem::path& folder, const std::vector<int64_t>& sizes,
 }  // namespace catpub
 
 int main(int argc, char** argv) {
+  const auto named = catpub::bench::NamedOptions(
+      argc, argv, {"rounds", "measures", "folder", "rows"},
+      "export_bench [--rounds=N] [--measures=abc] [--folder=FOLDER] [--rows=ROWS,...]");
+  if (!named) return 2;
   catpub::Options options;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  while (!args.empty() && args[0].starts_with("--")) {
-    if (args[0].starts_with("--rounds="))
-      options.rounds = std::max(1, std::stoi(args[0].substr(9)));
-    if (args[0].starts_with("--measures=")) options.measures = args[0].substr(11);
-    args.erase(args.begin());
-  }
-  std::filesystem::path folder =
-      !args.empty() ? std::filesystem::path(args[0])
-                    : std::filesystem::temp_directory_path() / "catalog-publisher-export-bench";
+  if (named->contains("rounds")) options.rounds = std::max(1, std::stoi(named->at("rounds")));
+  if (named->contains("measures")) options.measures = named->at("measures");
+  const std::filesystem::path folder =
+      named->contains("folder")
+          ? std::filesystem::path(named->at("folder"))
+          : std::filesystem::temp_directory_path() / "catalog-publisher-export-bench";
   std::vector<int64_t> sizes;
-  for (size_t i = 1; i < args.size(); ++i) sizes.push_back(std::stoll(args[i]));
+  if (named->contains("rows")) {
+    std::string rows = named->at("rows");
+    for (size_t start = 0; start <= rows.size();) {
+      const size_t comma = std::min(rows.find(',', start), rows.size());
+      sizes.push_back(std::stoll(rows.substr(start, comma - start)));
+      start = comma + 1;
+    }
+  }
   if (sizes.empty()) sizes = {100000, 1000000};
   return catpub::Run(folder, sizes, options);
 }

@@ -1,7 +1,10 @@
 // Upload speed of the FTP control against the curl command line tool: the same file (100 MiB by
 // default) to the same test FTP server on 127.0.0.1, several rounds each, median wall time.
 //
-//   ftp_upload_bench [size_mib] [rounds]
+//   ftp_upload_bench [--size-mib=N] [--rounds=N]     (defaults: 100 MiB, 7 rounds)
+//
+// The file and the server's root are in a fresh folder under the temporary folder, removed at the
+// end.
 //
 // The control's round is a whole publication (connect, change directory, upload under a temporary
 // name, rename); curl's is `curl -T` of the file into the same directory, process start included.
@@ -19,9 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/windows_file_system.h"
 #include "ftp_server_process.h"
+#include "named_options.h"
 #include "platform/curl_ftp_control.h"
+#include "platform/windows_file_system.h"
 
 extern char** environ;
 
@@ -171,10 +175,13 @@ int Run(int size_mib, int rounds) {
 }  // namespace catpub
 
 int main(int argc, char** argv) {
-  int size_mib = argc > 1 ? std::atoi(argv[1]) : 100;
-  int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+  const char* usage = "ftp_upload_bench [--size-mib=N] [--rounds=N]";
+  const auto named = catpub::bench::NamedOptions(argc, argv, {"size-mib", "rounds"}, usage);
+  if (!named) return 2;
+  const int size_mib = named->contains("size-mib") ? std::atoi(named->at("size-mib").c_str()) : 100;
+  const int rounds = named->contains("rounds") ? std::atoi(named->at("rounds").c_str()) : 7;
   if (size_mib <= 0 || rounds <= 0) {
-    std::fprintf(stderr, "usage: ftp_upload_bench [size_mib] [rounds]\n");
+    std::fprintf(stderr, "usage: %s\n", usage);
     return 2;
   }
   return catpub::Run(size_mib, rounds);

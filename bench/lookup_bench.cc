@@ -3,7 +3,9 @@
 // in-process exact decode of the same table through libmdb, with the peak memory of both
 // processes. The million-row file is written by the project's writer on first use and kept.
 //
-//   lookup_bench [FOLDER] [ROWS]     (default: a folder under the temporary folder, 1000000 rows)
+//   lookup_bench [--folder=FOLDER] [--rows=ROWS]
+//
+// Defaults: the folder catalog-publisher-bench under the temporary folder, 1000000 rows.
 //
 // Target: the lookups take at most 3 times the plain decode, and the program stays well under
 // 256 MB. Each measure is taken three times, alternately, and the medians are compared; processor
@@ -24,6 +26,7 @@
 #include "db/row_codec.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
+#include "named_options.h"
 #include "support/shop.h"
 
 namespace catpub {
@@ -58,10 +61,7 @@ double PeakMb(int who) {
 void WritePriceList(const std::filesystem::path& file, int32_t rows) {
   int32_t next = 1;
   mdbwriter::Table listi01{
-      "listi01",
-      testing::Listi01Columns(),
-      {},
-      [&](std::vector<db::Value>& row) {
+      "listi01", testing::Listi01Columns(), {}, [&](std::vector<db::Value>& row) {
         if (next > rows) return false;
         int32_t code = next++;
         row = {code,
@@ -210,9 +210,13 @@ int Run(const std::filesystem::path& folder, int32_t rows) {
 }  // namespace catpub
 
 int main(int argc, char** argv) {
-  std::filesystem::path folder =
-      argc > 1 ? std::filesystem::path(argv[1])
-               : std::filesystem::temp_directory_path() / "catalog-publisher-bench";
-  int32_t rows = argc > 2 ? std::stoi(argv[2]) : 1000000;
+  const auto named = catpub::bench::NamedOptions(argc, argv, {"folder", "rows"},
+                                                 "lookup_bench [--folder=FOLDER] [--rows=ROWS]");
+  if (!named) return 2;
+  const std::filesystem::path folder =
+      named->contains("folder")
+          ? std::filesystem::path(named->at("folder"))
+          : std::filesystem::temp_directory_path() / "catalog-publisher-bench";
+  const int32_t rows = named->contains("rows") ? std::stoi(named->at("rows")) : 1000000;
   return catpub::Run(folder, rows);
 }
