@@ -2,7 +2,9 @@
 // and returns how the run ended as the exit status.
 #include <cstdio>
 #include <memory>
+#include <optional>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/run.h"
 #include "db/mdb_table_source.h"
@@ -15,8 +17,11 @@
 #include "ui/headless_window.h"
 #include "ui/make_window_host.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace catpub;
+  if (std::optional<int> answered = app::AnswerCommandLine(argc, argv, stdout, stderr)) {
+    return *answered;
+  }
   platform::WindowsFileSystem fs = platform::WindowsFileSystem::FromEnvironment();
   platform::PosixNumberedFiles files(fs);
   platform::SystemClock clock;

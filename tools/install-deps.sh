@@ -13,6 +13,8 @@ packages=(
   xvfb xdotool x11-utils imagemagick  # window tests and screenshots
   nodejs npm                     # second reader of Access files in tests
   clang libclang-rt-14-dev       # the fuzz target (libFuzzer)
+  scdoc man-db                   # the manual page and its check
+  dpkg-dev systemd util-linux coreutils  # the .deb (dpkg-shlibdeps), its units, flock, env
 )
 missing=()
 for p in "${packages[@]}"; do

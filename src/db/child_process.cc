@@ -33,8 +33,14 @@ void CloseFd(int& fd) {
 // "20 s", "0.5 s".
 std::string Seconds(std::chrono::milliseconds duration) {
   std::string text = std::to_string(duration.count() / 1000);
-  if (int64_t tenths = duration.count() % 1000 / 100) text += "." + std::to_string(tenths);
-  return text + " s";
+  // Appended piece by piece: GCC 12 takes "." + std::to_string(...) for an overlapping copy
+  // (-Wrestrict) when it inlines it at -O3.
+  if (int64_t tenths = duration.count() % 1000 / 100) {
+    text += '.';
+    text += std::to_string(tenths);
+  }
+  text += " s";
+  return text;
 }
 
 int MillisecondsUntil(Clock::time_point deadline) {

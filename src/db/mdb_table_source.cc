@@ -122,15 +122,20 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
 
 }  // namespace
 
-std::filesystem::path ReaderBesideProgram() {
+std::filesystem::path ReaderOfProgram() {
   std::error_code error;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return self.parent_path() / "catalog-publisher-reader";
+  const std::filesystem::path folder =
+      std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  // CATPUB_READER_FROM_BINDIR is where the install puts the reader, relative to the program's
+  // folder.
+  std::filesystem::path installed = folder / CATPUB_READER_FROM_BINDIR / "catalog-publisher-reader";
+  if (std::filesystem::is_regular_file(installed, error)) return installed;
+  return folder / "catalog-publisher-reader";
 }
 
 MdbTableSource::MdbTableSource(platform::FileSystem& files, ReaderOptions options)
     : files_(files), options_(std::move(options)) {
-  if (options_.executable.empty()) options_.executable = ReaderBesideProgram();
+  if (options_.executable.empty()) options_.executable = ReaderOfProgram();
 }
 
 std::filesystem::path MdbTableSource::CheckedFile(const std::string& database) const {

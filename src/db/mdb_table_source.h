@@ -17,7 +17,7 @@
 namespace catpub::db {
 
 struct ReaderOptions {
-  // The reader executable; empty means catalog-publisher-reader in the folder of this program.
+  // The reader executable; empty means the reader of this program (ReaderOfProgram).
   std::filesystem::path executable;
   // The reader is killed when it sends nothing for this long while its rows are awaited.
   std::chrono::milliseconds idle_limit{20000};
@@ -56,7 +56,9 @@ class MdbTableSource : public TableSource {
   ReaderOptions options_;
 };
 
-// catalog-publisher-reader in the folder of the running program.
-std::filesystem::path ReaderBesideProgram();
+// catalog-publisher-reader where the install puts it beside the running program
+// (../libexec/catalog-publisher/ from the program's folder), or else in the program's own folder,
+// as in the build tree.
+std::filesystem::path ReaderOfProgram();
 
 }  // namespace catpub::db

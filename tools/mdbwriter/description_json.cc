@@ -221,10 +221,21 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+// The text in double quotes, for messages. Appended piece by piece: GCC 12 takes
+// "\"" + std::string(text) + "\"" for an overlapping copy (-Wrestrict) when it inlines it at -O3.
+std::string Quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
 }  // namespace
 
 int64_t ParseCurrency(std::string_view text) {
-  const std::string shown = "\"" + std::string(text) + "\"";
+  const std::string shown = Quoted(text);
   size_t at = 0;
   const bool negative = !text.empty() && text[0] == '-';
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++at;
@@ -258,7 +269,7 @@ int64_t ParseCurrency(std::string_view text) {
 }
 
 double ParseDateTime(std::string_view text) {
-  const std::string shown = "\"" + std::string(text) + "\"";
+  const std::string shown = Quoted(text);
   const int year = DigitsAt(text, 0, 4);
   const int month = DigitsAt(text, 5, 2);
   const int day = DigitsAt(text, 8, 2);
