@@ -56,9 +56,9 @@ class MdbTableSource : public TableSource {
   ReaderOptions options_;
 };
 
-// catalog-publisher-reader where the install puts it beside the running program
-// (../libexec/catalog-publisher/ from the program's folder), or else in the program's own folder,
-// as in the build tree.
+// catalog-publisher-reader where the install puts it relative to the running program (by default
+// ../libexec/catalog-publisher/ from the program's folder, wherever the whole install was moved),
+// or else in the program's own folder, as in the build tree.
 std::filesystem::path ReaderOfProgram();
 
 }  // namespace catpub::db
