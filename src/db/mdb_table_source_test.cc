@@ -534,6 +534,23 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
   EXPECT_FALSE(HasChildren());
 }
 
+// A file that gets shorter while a reader maps it kills the reader with SIGBUS at the first page
+// past the new end; that is said as such. A SIGBUS with the file unchanged is only a signal.
+TEST_F(MdbTableSourceTest, AFileThatGetsShorterWhileReadIsNamedSo) {
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  const uintmax_t size = std::filesystem::file_size(Local(kData));
+  MdbTableSource shortened = Source(milliseconds(10000), Script("shorten",
+                                                                "truncate -s 4096 \"$2\"\n"
+                                                                "kill -BUS $$"));
+  EXPECT_EQ(Failure(shortened, "codean", kSlack),
+            "database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table codean: il file si è "
+            "accorciato (da " + std::to_string(size) + " a 4096 byte) mentre il lettore lo leggeva");
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  MdbTableSource bus = Source(milliseconds(10000), Script("bus", "kill -BUS $$"));
+  EXPECT_NE(Failure(bus, "codean", kSlack).find("the reader killed by signal 7"),
+            std::string::npos);
+}
+
 TEST_F(MdbTableSourceTest, AbandonedAndFinishedReadersLeaveNoProcessOrDescriptor) {
   int32_t next = 0;
   Write({{"righe",
