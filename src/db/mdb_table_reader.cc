@@ -218,11 +218,11 @@ class TableWalker {
                    " è spostata ma il suo puntatore è più corto di 4 byte");
     }
     std::memcpy(walked_page_.data(), mdb_->pg_buf, jet::kPageSize);
+    const std::string where = "la riga " + std::to_string(number) + " della pagina " +
+                              std::to_string(page) + ", spostata, ";
     jet::RowPlace at = *place;
     std::vector<jet::RowPlace> visited;
     for (;;) {
-      const std::string where = "la riga " + std::to_string(number) + " della pagina " +
-                                std::to_string(page) + ", spostata, ";
       visited.push_back(at);
       if (visited.size() > jet::kMostMoves) {
         throw Damage(where + "rimanda oltre " + std::to_string(jet::kMostMoves) + " volte");
@@ -404,8 +404,7 @@ struct CatalogEntry {
 };
 
 // The table's catalog entry; nullopt when the catalog has no table of that name.
-std::optional<CatalogEntry> FindTable(MdbHandle* mdb, uint64_t file_pages,
-                                      std::string_view table) {
+std::optional<CatalogEntry> FindTable(MdbHandle* mdb, uint64_t file_pages, std::string_view table) {
   TableWalker catalog(mdb, file_pages, kCatalogPage, "MSysObjects", {"Id", "Name", "Type"});
   const std::vector<std::string>& columns = catalog.column_names();
   auto find = [&columns](std::string_view name) {
@@ -469,8 +468,7 @@ TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSin
                        TablePart part) {
   std::error_code error;
   const uintmax_t size = std::filesystem::file_size(path, error);
-  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), error ? 0 : size, table, sink,
-                  part);
+  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), error ? 0 : size, table, sink, part);
 }
 
 TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink,

@@ -544,7 +544,8 @@ TEST_F(MdbTableSourceTest, AFileThatGetsShorterWhileReadIsNamedSo) {
                                                                 "kill -BUS $$"));
   EXPECT_EQ(Failure(shortened, "codean", kSlack),
             "database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table codean: il file si è "
-            "accorciato (da " + std::to_string(size) + " a 4096 byte) mentre il lettore lo leggeva");
+            "accorciato (da " +
+                std::to_string(size) + " a 4096 byte) mentre il lettore lo leggeva");
   Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
   MdbTableSource bus = Source(milliseconds(10000), Script("bus", "kill -BUS $$"));
   EXPECT_NE(Failure(bus, "codean", kSlack).find("the reader killed by signal 7"),
@@ -704,8 +705,9 @@ TEST_F(MovedRowDamageTest, DamagedPointersAreDamageNamingTableAndPlace) {
   ExpectDamaged(PointingAt(pointer, pages, 0),
                 here + "alla pagina " + std::to_string(pages) + ", oltre la fine del file");
   ExpectDamaged(PointingAt(pointer, 0xFFFFFF, 0), "oltre la fine del file");
-  ExpectDamaged(PointingAt(pointer, 2, 0), here + "alla pagina 2, che non è una pagina di dati "
-                                                  "della tabella articoli");
+  ExpectDamaged(PointingAt(pointer, 2, 0), here +
+                                               "alla pagina 2, che non è una pagina di dati "
+                                               "della tabella articoli");
   ExpectDamaged(PointingAt(pointer, static_cast<uint32_t>(first_page), 200),
                 here + "alla riga 200 della pagina " + std::to_string(first_page) +
                     ", che non ha quella riga");
@@ -728,9 +730,9 @@ TEST_F(MovedRowDamageTest, ChainsThatLoopOrRunOnAreDamage) {
   const size_t middle = FlaggedSlot(0xC000);
   const auto page = static_cast<uint32_t>(middle / kPage);
   const auto row = static_cast<uint32_t>((middle % kPage - 14) / 2);
-  ExpectDamaged(PointingAt(middle, page, row),
-                "rimanda in cerchio (pagina " + std::to_string(page) + ", riga " +
-                    std::to_string(row) + ")");
+  ExpectDamaged(
+      PointingAt(middle, page, row),
+      "rimanda in cerchio (pagina " + std::to_string(page) + ", riga " + std::to_string(row) + ")");
   // Moved more often than Access ever moves a row.
   WriteMoved(jet::kMostMoves);
   Put(Local(kData), file_);

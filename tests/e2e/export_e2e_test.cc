@@ -432,9 +432,8 @@ TEST_F(MovedRowsEndToEnd, MovedBarcodeRowsAreExportedInTheirPlaces) {
 TEST_F(MovedRowsEndToEnd, TheFirstPriceRowOfAnArticleIsTheMovedOneInItsPlace) {
   mdbwriter::Table listi01 = Prices(3);
   // Article 2's price was edited and moved; its data now lies after an older row for article 2.
-  listi01.rows.insert(listi01.rows.begin() + 2,
-                      Price(2, "ARTICOLO 2 (VECCHIO)", "0", "VARIE", "22", Euro(1), Euro(1),
-                            Euro(1), 1.0));
+  listi01.rows.insert(listi01.rows.begin() + 2, Price(2, "ARTICOLO 2 (VECCHIO)", "0", "VARIE", "22",
+                                                      Euro(1), Euro(1), Euro(1), 1.0));
   listi01.moved_rows = {2};
   const std::string moved = ExportOf({Barcodes(3), listi01});
   EXPECT_NE(moved.find("ARTICOLO 2 "), std::string::npos) << moved;

@@ -390,13 +390,14 @@ TEST(WriteDatabase, TableReachingPastTheFirstBitmapPage) {
   EXPECT_EQ(dumped["rows"][kRows - 1][0], std::to_string(kRows - 1));
 }
 
-// Rows and catalog rows moved as Access moves edited rows: each row keeps its place as a pointer and
-// its data lies on a later page. libmdb and mdb-reader both skip the pointers and read the data
+// Rows and catalog rows moved as Access moves edited rows: each row keeps its place as a pointer
+// and its data lies on a later page. libmdb and mdb-reader both skip the pointers and read the data
 // where it lies, so they see every row once, the moved ones after the rest of their page.
 TEST(WriteDatabase, MovedRowsAndMovedCatalogRows) {
   TempDir dir;
   Table letters{"lettere", {{"n", ColumnType::kLong}, {"s", ColumnType::kText, 20}}, {}, {}};
-  for (int32_t n = 1; n <= 7; ++n) letters.rows.push_back({n, std::string(1, static_cast<char>('a' + n - 1))});
+  for (int32_t n = 1; n <= 7; ++n)
+    letters.rows.push_back({n, std::string(1, static_cast<char>('a' + n - 1))});
   letters.moved_rows = {3, 5, 5};
   letters.catalog_row_moved = true;
   std::vector<Table> tables = {letters};
