@@ -618,10 +618,13 @@ Rows Generated(const mdbwriter::Table& table) {
 }
 
 TEST_F(MdbTableSourceTest, MovedRowsAreReadInTheirPlacesAlsoInParts) {
-  // Rows moved on the first page, far down the table, the last rows, a row moved twice, and every
-  // 40th: their data lies on pages after their places, some in the other part of a shared walk.
-  std::vector<uint64_t> moved = {3, 5, 5, 1500, 2999, 3000};
+  // Rows moved on the first page, the last rows, a row moved twice, every 40th, and a run in the
+  // middle: their data lies on pages after their places. Shared between two readers, some pointers
+  // of the first part lead into the pages of the second; among three, some of the third part's
+  // lead back into the pages of the second.
+  std::vector<uint64_t> moved = {3, 5, 5, 2999, 3000};
   for (uint64_t row = 40; row < 3000; row += 40) moved.push_back(row);
+  for (uint64_t row = 1000; row < 1600; ++row) moved.push_back(row);
   const mdbwriter::Table table = MovedArticles(3000, moved);
   // Many tables, the price list among them, whose catalog rows were moved too.
   std::vector<mdbwriter::Table> tables;
