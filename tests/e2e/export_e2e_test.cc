@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <regex>
 #include <string_view>
+#include <thread>
 
 #include "publish_settings.h"
 #include "support/run_program.h"
@@ -486,6 +488,38 @@ TEST_F(MovedRowsEndToEnd, ADamagedPointerEndsTheRunAndKeepsThePreviousExport) {
   OldExport();
   ExpectFatal(Run(), "table listi01 is damaged: la riga 0 della pagina " +
                          std::to_string(page - 1) + ", spostata, rimanda alla pagina 8355711");
+}
+
+// The shop's software writing the data database all through the run: every reading sees it change.
+TEST_F(ExportEndToEnd, ADataDatabaseThatKeepsChangingEndsTheRun) {
+  DataDatabase(
+      {CodeanTable(ColumnType::kText, ColumnType::kLong, {{kNull, int32_t{1}, "8000000000001"}}),
+       Listi01Table(ColumnType::kCurrency, ColumnType::kDouble,
+                    {Price(1, "LATTE", "1", "ALIMENTARI", "4", Euro(1), Euro(1), Euro(1), 1.0)})});
+  OldExport();
+  const std::filesystem::path file = shop_.Drive('c') / "orbis/dati.mdb";
+  std::atomic<bool> running = true;
+  std::thread writer([&] {
+    auto time = std::filesystem::last_write_time(file);
+    while (running) {
+      time += std::chrono::seconds(1);
+      std::filesystem::last_write_time(file, time);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const testing::ProgramResult result = Run();
+  running = false;
+  writer.join();
+  const std::string line =
+      "ERRORE : il database C:\\ORBIS\\DATI.MDB è cambiato mentre veniva letto, 3 volte di "
+      "seguito: l'esportazione non è stata pubblicata";
+  EXPECT_EQ(result.exit_status, 3) << result.err;
+  EXPECT_EQ(result.err, line + "\n");
+  // The run log is in Windows-1252, where è is one byte.
+  EXPECT_EQ(Unstamped(shop_.Log()),
+            kStartUpLog + std::regex_replace(line, std::regex("è"), "\xE8") + "\r\n");
+  EXPECT_EQ(Export(), kOldExport);
+  EXPECT_EQ(OrbisFolder(), (std::vector<std::string>{"articoli.csv", "bkp", "dati.mdb"}));
 }
 
 }  // namespace
