@@ -234,6 +234,7 @@ ChildProcess::Ending ChildProcess::Reap(int wait_status) {
     ending_.description = "exited with status " + std::to_string(WEXITSTATUS(wait_status));
   } else if (WIFSIGNALED(wait_status)) {
     int signal = WTERMSIG(wait_status);
+    ending_.signal = signal;
     ending_.description =
         "killed by signal " + std::to_string(signal) + " (" + ::strsignal(signal) + ")";
   } else {

@@ -94,6 +94,18 @@ void DataSource::Refresh() {
   }
 }
 
+void DataSource::ForgetRows() {
+  RowChanged();
+  cursor_.reset();
+  walk_columns_.reset();
+  columns_ = nullptr;
+  has_row_ = false;
+  ahead_count_ = 0;
+  ahead_failure_.reset();
+  last_index_ = LastIndex{};
+  indexes_.clear();
+}
+
 const DataSource::Index& DataSource::IndexFor(const RecordSource& source) {
   if (last_index_.index && last_index_.database == database_ && last_index_.table == source.table &&
       last_index_.column == *source.where_column) {

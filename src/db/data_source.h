@@ -55,6 +55,10 @@ class DataSource {
 
   const std::string& database_name() const { return database_; }
 
+  // Drops every row read so far (the walk, the rows kept for where queries): the next Refresh reads
+  // the database again, as it must once the file has changed.
+  void ForgetRows();
+
  private:
   // A table's column names as stored and folded (db/names.h).
   struct ColumnNames {

@@ -171,6 +171,13 @@ std::optional<std::string_view> PageRow(std::string_view page, uint32_t row) {
   return page.substr(start, end - start);
 }
 
+std::optional<RowPlace> MovedRowPlace(std::string_view page, uint32_t row) {
+  std::optional<std::string_view> pointer = PageRow(page, row);
+  if (!pointer || pointer->size() < 4) return std::nullopt;
+  const uint32_t place = U32(*pointer, 0);
+  return RowPlace{place >> 8, place & 0xff};
+}
+
 std::string ReadLongValue(std::string_view field, const PageReader& read_page) {
   if (field.size() < kLongValueHeader) throw FatalError("a Memo field is shorter than its header");
   uint32_t length = U32(field, 0) & 0xFFFFFF;

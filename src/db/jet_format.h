@@ -18,6 +18,15 @@ inline constexpr uint8_t kDataPage = 0x01;
 inline constexpr size_t kRowCountOffset = 12;
 inline constexpr size_t kRowOffsetsStart = 14;
 inline constexpr uint16_t kOffsetMask = 0x1fff;
+// The flags of a row's offset. A moved row (kMovedRow) keeps only a pointer in its place: its
+// data's row number, then the page number in three bytes. Its data, where the pointer leads, is
+// marked kMovedData, and also kMovedRow when it is a pointer again. Both flags alone in a row's
+// offset mark a deleted row; a table scan reads a moved row in its place and skips the others.
+inline constexpr unsigned kMovedRow = 0x4000;
+inline constexpr unsigned kMovedData = 0x8000;
+inline constexpr unsigned kRowFlags = kMovedRow | kMovedData;
+// Access moves a row again when it grows again; a longer chain than this is damage.
+inline constexpr size_t kMostMoves = 8;
 // The header of a long-value field: length and flags, page and row, and four unused bytes.
 inline constexpr size_t kLongValueHeader = 12;
 
@@ -26,6 +35,20 @@ inline constexpr size_t kLongValueHeader = 12;
 // at each 00 byte, with runs of UTF-16LE. A lone surrogate reads as U+FFFD; a trailing odd byte is
 // ignored.
 void AppendTextAsUtf8(std::string_view stored, std::string& out);
+
+// The flags of row `row` of a data page whose offset table holds that row.
+inline unsigned RowFlags(const unsigned char* page, unsigned row) {
+  return page[kRowOffsetsStart + 2 * row + 1] << 8 & kRowFlags;
+}
+
+struct RowPlace {
+  uint32_t page = 0;
+  uint32_t row = 0;
+};
+
+// Where the pointer of moved row `row` of data page `page` leads; nullopt when the row does not
+// fit the page or is shorter than a pointer.
+std::optional<RowPlace> MovedRowPlace(std::string_view page, uint32_t row);
 
 // The bytes of row `row` of data page `page` (kPageSize bytes); nullopt when the page is not a data
 // page, has no such row, or the row's offsets do not fit the page. Flags in the offsets are

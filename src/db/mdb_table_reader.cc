@@ -6,7 +6,9 @@
 #include <mdbtools.h>
 // clang-format on
 
+#include <array>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -29,8 +31,6 @@ constexpr int kLinkedAccessTable = 6;
 // The data page layout (db/jet_format.h) as libmdb takes offsets, and the flags of a row's offset.
 constexpr int kRowCountOffset = static_cast<int>(jet::kRowCountOffset);
 constexpr int kRowOffsetsStart = static_cast<int>(jet::kRowOffsetsStart);
-constexpr int kDeletedRow = 0x4000;
-constexpr int kMovedRow = 0x8000;
 
 struct HandleCloser {
   void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
@@ -79,10 +79,12 @@ T Load(std::string_view bytes) {
 // reading it and encoding each row as db/row_codec.h says.
 class TableWalker {
  public:
-  // `wanted` names the columns to decode (all when empty); the others read as Null.
-  TableWalker(MdbHandle* mdb, uint32_t definition_page, const std::string& name,
-              const std::vector<std::string>& wanted = {}, TablePart part = {})
-      : mdb_(mdb), name_(name) {
+  // `file_pages` is the number of pages in the file; `wanted` names the columns to decode (all
+  // when empty), the others read as Null.
+  TableWalker(MdbHandle* mdb, uint64_t file_pages, uint32_t definition_page,
+              const std::string& name, const std::vector<std::string>& wanted = {},
+              TablePart part = {})
+      : mdb_(mdb), file_pages_(file_pages), name_(name) {
     entry_.mdb = mdb;
     std::snprintf(entry_.object_name, sizeof(entry_.object_name), "%s", name.c_str());
     entry_.object_type = MDB_TABLE;
@@ -121,6 +123,8 @@ class TableWalker {
   // Encodes the next row into `row`; false after the last one. Pages come from libmdb's walk of
   // the table's page map; the rows of each page are taken here, so that each is split into its
   // fields once, and a row that cannot be split is damage rather than a row silently skipped.
+  // Rows come in their places, as Access returns them: a row that Access moved to another page is
+  // read where its pointer stays, and its data where the pointer leads is not read again.
   bool Next(std::string& row) {
     for (;;) {
       if (next_row_ >= rows_on_page_) {
@@ -135,10 +139,12 @@ class TableWalker {
         continue;
       }
       const unsigned number = next_row_++;
-      // Deleted rows, and rows moved to another page (only a pointer stays here), are skipped.
-      if (mdb_get_int16(mdb_->pg_buf, kRowOffsetsStart + 2 * static_cast<int>(number)) &
-          (kDeletedRow | kMovedRow)) {
-        continue;
+      const unsigned flags = jet::RowFlags(mdb_->pg_buf, number);
+      if (flags != 0) {
+        // Deleted rows, and the data of moved rows (reached through their pointers), are skipped.
+        if (flags != jet::kMovedRow) continue;
+        ReadMovedRow(number, row);
+        return true;
       }
       int start = 0;
       size_t size = 0;
@@ -147,14 +153,7 @@ class TableWalker {
                      std::to_string(table_->cur_phys_pg) + " lies outside the page");
       }
       if (size == 0) continue;  // as libmdb does; the row count tells whether a row was lost
-      if (++rows_read_ > table_->num_rows) TooManyRows();
-      row_start_ = start & jet::kOffsetMask;
-      row_end_ = row_start_ + static_cast<int>(size);
-      if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
-        throw RowDamage("it cannot be split into its fields");
-      }
-      row.clear();
-      for (unsigned i = 0; i < table_->num_cols; ++i) AppendField(i, row);
+      EncodeRow(start, size, row);
       return true;
     }
   }
@@ -192,6 +191,98 @@ class TableWalker {
     }
     if (first > 0) table_->cur_phys_pg = pages[first - 1];
     last_page_ = pages[end - 1];
+  }
+
+  // Splits the row at `start` (flags included) of `size` bytes of the page in libmdb's buffer into
+  // its fields and encodes them into `row`.
+  void EncodeRow(int start, size_t size, std::string& row) {
+    if (++rows_read_ > table_->num_rows) TooManyRows();
+    row_start_ = start & jet::kOffsetMask;
+    row_end_ = row_start_ + static_cast<int>(size);
+    if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
+      throw RowDamage("it cannot be split into its fields");
+    }
+    row.clear();
+    for (unsigned i = 0; i < table_->num_cols; ++i) AppendField(i, row);
+  }
+
+  // Reads the moved row whose pointer is row `number` of the current page: the data is taken from
+  // the page and row the pointer names, following pointers that lead to pointers again, and the
+  // current page is back in libmdb's buffer afterwards.
+  void ReadMovedRow(unsigned number, std::string& row) {
+    const auto page = static_cast<uint32_t>(table_->cur_phys_pg);
+    const std::string_view here(reinterpret_cast<const char*>(mdb_->pg_buf), jet::kPageSize);
+    std::optional<jet::RowPlace> place = jet::MovedRowPlace(here, number);
+    if (!place) {
+      throw Damage("la riga " + std::to_string(number) + " della pagina " + std::to_string(page) +
+                   " è spostata ma il suo puntatore è più corto di 4 byte");
+    }
+    std::memcpy(walked_page_.data(), mdb_->pg_buf, jet::kPageSize);
+    const std::string where = "la riga " + std::to_string(number) + " della pagina " +
+                              std::to_string(page) + ", spostata, ";
+    jet::RowPlace at = *place;
+    std::vector<jet::RowPlace> visited;
+    for (;;) {
+      visited.push_back(at);
+      if (visited.size() > jet::kMostMoves) {
+        throw Damage(where + "rimanda oltre " + std::to_string(jet::kMostMoves) + " volte");
+      }
+      const unsigned flags = MovedData(at, where);
+      if (flags == (jet::kMovedRow | jet::kMovedData)) {
+        const std::string_view there(reinterpret_cast<const char*>(mdb_->pg_buf), jet::kPageSize);
+        std::optional<jet::RowPlace> next = jet::MovedRowPlace(there, at.row);
+        if (!next) {
+          throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
+                       std::to_string(at.page) + ", un puntatore più corto di 4 byte");
+        }
+        for (const jet::RowPlace& seen : visited) {
+          if (seen.page == next->page && seen.row == next->row) {
+            throw Damage(where + "rimanda in cerchio (pagina " + std::to_string(next->page) +
+                         ", riga " + std::to_string(next->row) + ")");
+          }
+        }
+        at = *next;
+        continue;
+      }
+      int start = 0;
+      size_t size = 0;
+      if (mdb_find_row(mdb_, static_cast<int>(at.row), &start, &size) != 0 || size == 0) {
+        throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
+                     std::to_string(at.page) + ", che non sta nella pagina");
+      }
+      EncodeRow(start, size, row);
+      break;
+    }
+    // libmdb reads a page again only when it is another than the last one read.
+    std::memcpy(mdb_->pg_buf, walked_page_.data(), jet::kPageSize);
+    mdb_->cur_pg = page;
+  }
+
+  // Reads the page of `at` into libmdb's buffer and returns the flags of its row there, after
+  // checking that it is moved data of this table. `where` names the pointer, for the messages.
+  unsigned MovedData(jet::RowPlace at, const std::string& where) {
+    // libmdb does not check that a page of a file in memory lies within it.
+    if (at.page == 0 || at.page >= file_pages_ ||
+        mdb_read_pg(mdb_, at.page) != static_cast<ssize_t>(jet::kPageSize)) {
+      throw Damage(where + "rimanda alla pagina " + std::to_string(at.page) +
+                   ", oltre la fine del file");
+    }
+    if (mdb_->pg_buf[0] != jet::kDataPage ||
+        static_cast<uint32_t>(mdb_get_int32(mdb_->pg_buf, 4)) != entry_.table_pg) {
+      throw Damage(where + "rimanda alla pagina " + std::to_string(at.page) +
+                   ", che non è una pagina di dati della tabella " + name_);
+    }
+    const auto rows = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
+    if (at.row >= rows || kRowOffsetsStart + 2 * rows > jet::kPageSize) {
+      throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
+                   std::to_string(at.page) + ", che non ha quella riga");
+    }
+    const unsigned flags = jet::RowFlags(mdb_->pg_buf, at.row);
+    if ((flags & jet::kMovedData) == 0) {
+      throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
+                   std::to_string(at.page) + ", che non è una riga spostata");
+    }
+    return flags;
   }
 
   MdbColumn* Column(unsigned i) const {
@@ -287,6 +378,7 @@ class TableWalker {
   }
 
   MdbHandle* mdb_;
+  uint64_t file_pages_;
   std::string name_;
   MdbCatalogEntry entry_{};  // table_ points at it
   std::unique_ptr<MdbTableDef, TableFreer> table_;
@@ -299,6 +391,7 @@ class TableWalker {
   int row_end_ = 0;
   uint64_t rows_read_ = 0;
   std::string text_;
+  std::array<unsigned char, jet::kPageSize> walked_page_;  // while a moved row is read
   // The part of the pages walked: none, or those up to last_page_ (all when unset).
   bool no_pages_ = false;
   std::optional<uint32_t> last_page_;
@@ -311,8 +404,8 @@ struct CatalogEntry {
 };
 
 // The table's catalog entry; nullopt when the catalog has no table of that name.
-std::optional<CatalogEntry> FindTable(MdbHandle* mdb, std::string_view table) {
-  TableWalker catalog(mdb, kCatalogPage, "MSysObjects", {"Id", "Name", "Type"});
+std::optional<CatalogEntry> FindTable(MdbHandle* mdb, uint64_t file_pages, std::string_view table) {
+  TableWalker catalog(mdb, file_pages, kCatalogPage, "MSysObjects", {"Id", "Name", "Type"});
   const std::vector<std::string>& columns = catalog.column_names();
   auto find = [&columns](std::string_view name) {
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -347,18 +440,21 @@ namespace {
 
 using Handle = std::unique_ptr<MdbHandle, HandleCloser>;
 
-TableRead ReadFrom(const Handle& mdb, std::string_view table, TableSink& sink, TablePart part) {
+// `file_size` is the file's size in bytes.
+TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table, TableSink& sink,
+                   TablePart part) {
   if (!mdb) throw FatalError("libmdb cannot open the file");
   if (mdb->f->jet_version != MDB_VER_JET4) {
     throw FatalError("the file is not an Access 2000 (Jet 4) database");
   }
-  std::optional<CatalogEntry> entry = FindTable(mdb.get(), table);
+  const uint64_t pages = file_size / jet::kPageSize;
+  std::optional<CatalogEntry> entry = FindTable(mdb.get(), pages, table);
   if (!entry) return TableRead::kNotFound;
   if (entry->type != kLocalTable) {
     throw FatalError("table " + entry->name +
                      " is linked to another database, which this program does not read");
   }
-  TableWalker walker(mdb.get(), entry->definition_page, entry->name, {}, part);
+  TableWalker walker(mdb.get(), pages, entry->definition_page, entry->name, {}, part);
   sink.Begin(walker.rows_stored(), walker.column_names());
   std::string row;
   while (walker.Next(row)) sink.Row(row);
@@ -370,14 +466,17 @@ TableRead ReadFrom(const Handle& mdb, std::string_view table, TableSink& sink, T
 
 TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
                        TablePart part) {
-  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), table, sink, part);
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), error ? 0 : size, table, sink, part);
 }
 
 TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink,
                                TablePart part) {
   // Opened read-only: libmdb never writes through the pointer.
   void* bytes = const_cast<char*>(file.data());
-  return ReadFrom(Handle(mdb_open_buffer(bytes, file.size(), MDB_NOFLAGS)), table, sink, part);
+  return ReadFrom(Handle(mdb_open_buffer(bytes, file.size(), MDB_NOFLAGS)), file.size(), table,
+                  sink, part);
 }
 
 }  // namespace catpub::db

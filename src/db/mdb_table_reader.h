@@ -12,7 +12,8 @@
 namespace catpub::db {
 
 // Receives a table: its columns once, then its rows in stored order, each encoded as
-// db/row_codec.h says.
+// db/row_codec.h says. A row that Access moved to another page comes in its place, where its
+// pointer stays, as Access itself returns it.
 class TableSink {
  public:
   virtual ~TableSink() = default;
@@ -33,9 +34,11 @@ struct TablePart {
 // Reads table `table` (matched as db::FoldName matches names) of the file at `path` into `sink`.
 // kNotFound when the database has no such table (the sink then got nothing). Throws FatalError
 // saying what is damaged when the file cannot be read: it is not an Access 2000 database, its
-// catalog or the table's definition cannot be read, a row does not fit its page, a Memo value's
-// pages are broken, or fewer or more rows can be read than the table stores (a part checks only
-// that it reads no more rows than the whole table stores: its reader counts the rest).
+// catalog or the table's definition cannot be read, a row does not fit its page, a moved row's
+// pointer leads nowhere (past the file, to another table's page or a row its page lacks, or round
+// in a chain), a Memo value's pages are broken, or fewer or more rows can be read than the table
+// stores (a part checks only that it reads no more rows than the whole table stores: its reader
+// counts the rest).
 TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
                        TablePart part = {});
 

@@ -1,5 +1,8 @@
 #include "db/mdb_table_source.h"
 
+#include <signal.h>
+
+#include <filesystem>
 #include <mutex>
 #include <optional>
 
@@ -39,11 +42,15 @@ class PartsTally {
 class MdbRowCursor : public RowCursor, private reader::ByteSource {
  public:
   // `tally` is set for a part of the table, shared with the other parts.
+  // `file` is the database file the reader maps.
   MdbRowCursor(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit,
-               std::string database, std::string table, std::shared_ptr<PartsTally> tally = nullptr)
+               const std::filesystem::path& file, std::string database, std::string table,
+               std::shared_ptr<PartsTally> tally = nullptr)
       : database_(std::move(database)),
         table_(std::move(table)),
         tally_(std::move(tally)),
+        file_(file),
+        size_at_start_(std::filesystem::file_size(file, size_error_)),
         child_(argv, idle_limit),
         stream_(*this, tally_ == nullptr) {
     Outcome outcome = stream_.Start();
@@ -73,7 +80,7 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
     if (outcome == Outcome::kRow) return true;
     if (outcome != Outcome::kEnd) Fail(outcome);
     ChildProcess::Ending ending = child_.Finish();
-    if (!ending.clean) throw Damaged("the reader " + ending.description + Said());
+    if (!ending.clean) throw Ended(ending);
     if (tally_) {
       std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
       if (rows && *rows != stream_.header().rows_stored) {
@@ -95,11 +102,21 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
       case Outcome::kMalformed:
         child_.Kill();
         throw Damaged(stream_.problem() + Said());
-      default: {
-        ChildProcess::Ending ending = child_.Finish();
-        throw Damaged("the reader " + ending.description + Said());
-      }
+      default:
+        throw Ended(child_.Finish());
     }
+  }
+
+  // The reader's unclean end. A mapped file that gets shorter kills it with SIGBUS at the first
+  // page past the new end.
+  FatalError Ended(const ChildProcess::Ending& ending) const {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(file_, error);
+    if (ending.signal == SIGBUS && !size_error_ && !error && size < size_at_start_) {
+      return Damaged("il file si è accorciato (da " + std::to_string(size_at_start_) + " a " +
+                     std::to_string(size) + " byte) mentre il lettore lo leggeva");
+    }
+    return Damaged("the reader " + ending.description + Said());
   }
 
   FatalError Damaged(const std::string& detail) const {
@@ -116,6 +133,9 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
   std::string database_;
   std::string table_;
   std::shared_ptr<PartsTally> tally_;
+  std::filesystem::path file_;
+  std::error_code size_error_;
+  uintmax_t size_at_start_;
   ChildProcess child_;
   RowStream stream_;
 };
@@ -157,8 +177,9 @@ std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::
 
 std::unique_ptr<RowCursor> MdbTableSource::OpenTable(const std::string& database,
                                                      const std::string& table) {
-  return std::make_unique<MdbRowCursor>(ReaderArguments(CheckedFile(database), table),
-                                        options_.idle_limit, database, table);
+  const std::filesystem::path local = CheckedFile(database);
+  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_.idle_limit, local,
+                                        database, table);
 }
 
 std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std::string& database,
@@ -169,14 +190,14 @@ std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std
   std::vector<std::unique_ptr<RowCursor>> cursors;
   if (parts < 2 || std::filesystem::file_size(local, error) < options_.parts_from_bytes) {
     cursors.push_back(std::make_unique<MdbRowCursor>(ReaderArguments(local, table),
-                                                     options_.idle_limit, database, table));
+                                                     options_.idle_limit, local, database, table));
     return cursors;
   }
   auto tally = std::make_shared<PartsTally>(parts);
   for (uint32_t part = 0; part < parts; ++part) {
     cursors.push_back(std::make_unique<MdbRowCursor>(
         ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)),
-        options_.idle_limit, database, table, tally));
+        options_.idle_limit, local, database, table, tally));
   }
   return cursors;
 }

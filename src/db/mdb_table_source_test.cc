@@ -17,6 +17,7 @@
 #include <random>
 
 #include "db/data_source.h"
+#include "db/jet_format.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
 #include "platform/fatal_error.h"
@@ -533,6 +534,24 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
   EXPECT_FALSE(HasChildren());
 }
 
+// A file that gets shorter while a reader maps it kills the reader with SIGBUS at the first page
+// past the new end; that is said as such. A SIGBUS with the file unchanged is only a signal.
+TEST_F(MdbTableSourceTest, AFileThatGetsShorterWhileReadIsNamedSo) {
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  const uintmax_t size = std::filesystem::file_size(Local(kData));
+  MdbTableSource shortened = Source(milliseconds(10000), Script("shorten",
+                                                                "truncate -s 4096 \"$2\"\n"
+                                                                "kill -BUS $$"));
+  EXPECT_EQ(Failure(shortened, "codean", kSlack),
+            "database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table codean: il file si è "
+            "accorciato (da " +
+                std::to_string(size) + " a 4096 byte) mentre il lettore lo leggeva");
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  MdbTableSource bus = Source(milliseconds(10000), Script("bus", "kill -BUS $$"));
+  EXPECT_NE(Failure(bus, "codean", kSlack).find("the reader killed by signal 7"),
+            std::string::npos);
+}
+
 TEST_F(MdbTableSourceTest, AbandonedAndFinishedReadersLeaveNoProcessOrDescriptor) {
   int32_t next = 0;
   Write({{"righe",
@@ -570,6 +589,159 @@ TEST_F(MdbTableSourceTest, ReaderOverItsMemoryLimitIsAFailureNotACrash) {
   options.memory_limit_mb = 64;
   MdbTableSource roomy(files_, options);
   EXPECT_EQ(ReadAll(roomy, "note"), Rows{{LongText(2000000, "€")}});
+}
+
+// ---- Rows that Access moved to another page ------------------------------------------------
+
+// Article i (from 1) has code i and "articolo i"; row 4 repeats the code of row 3.
+mdbwriter::Table MovedArticles(int32_t rows, std::vector<uint64_t> moved) {
+  int32_t next = 0;
+  mdbwriter::Table table{"listi01",
+                         {{"codart", ColumnType::kLong}, {"desart", ColumnType::kText, 50}},
+                         {},
+                         [next, rows](std::vector<Value>& row) mutable {
+                           if (next == rows) return false;
+                           ++next;
+                           row = {int32_t{next == 4 ? 3 : next},
+                                  next == 4 ? "doppione" : "articolo " + std::to_string(next)};
+                           return true;
+                         }};
+  table.moved_rows = std::move(moved);
+  return table;
+}
+
+Rows Generated(const mdbwriter::Table& table) {
+  Rows rows;
+  std::vector<Value> row;
+  for (auto generate = table.generate; generate(row);) rows.push_back(row);
+  return rows;
+}
+
+TEST_F(MdbTableSourceTest, MovedRowsAreReadInTheirPlacesAlsoInParts) {
+  // Rows moved on the first page, the last rows, a row moved twice, every 40th, and a run in the
+  // middle: their data lies on pages after their places. Shared between two readers, some pointers
+  // of the first part lead into the pages of the second; among three, some of the third part's
+  // lead back into the pages of the second.
+  std::vector<uint64_t> moved = {3, 5, 5, 2999, 3000};
+  for (uint64_t row = 40; row < 3000; row += 40) moved.push_back(row);
+  for (uint64_t row = 1000; row < 1600; ++row) moved.push_back(row);
+  const mdbwriter::Table table = MovedArticles(3000, moved);
+  // Many tables, the price list among them, whose catalog rows were moved too.
+  std::vector<mdbwriter::Table> tables;
+  for (int i = 0; i < 60; ++i) {
+    tables.push_back({"tabella_" + std::to_string(i), {{"n", ColumnType::kLong}}, {{i}}, {}});
+    tables.back().catalog_row_moved = i % 2 == 0;
+  }
+  tables.insert(tables.begin() + 30, table);
+  tables[30].catalog_row_moved = true;
+  Write(tables);
+
+  MdbTableSource source = Source();
+  const Rows expected = Generated(table);
+  EXPECT_EQ(ReadAll(source, "listi01"), expected);
+  for (uint32_t parts : {2u, 3u}) {
+    EXPECT_EQ(ReadParts(source, "listi01", parts), expected) << parts << " parts";
+  }
+  EXPECT_EQ(ReadAll(source, "tabella_58"), (Rows{{int32_t{58}}}));
+  EXPECT_EQ(ReadAll(source, "tabella_59"), (Rows{{int32_t{59}}}));
+
+  // The first row for code 3 is row 3, although its data lies after row 4 in the file.
+  DataSource data(source);
+  data.SetDatabaseName(kData);
+  data.SetRecordSource("select * from listi01 where codart = 3");
+  data.Refresh();
+  ASSERT_FALSE(data.Eof());
+  EXPECT_EQ(std::get<std::string>(data.Field("desart")), "articolo 3");
+}
+
+class MovedRowDamageTest : public DamagedFileTest {
+ protected:
+  // A table of 3000 articles whose row 2 was moved `moves` times, and the file's bytes.
+  std::string WriteMoved(size_t moves = 1) {
+    Write({[moves] {
+      mdbwriter::Table table = MovedArticles(3000, std::vector<uint64_t>(moves, 2));
+      table.name = "articoli";
+      return table;
+    }()});
+    file_ = Bytes(Local(kData));
+    definition_ = TableDefinitionPage(file_);
+    return file_;
+  }
+
+  // The file offset of the offset-table entry of the first row of the table whose flags are
+  // exactly `flags`.
+  size_t FlaggedSlot(uint16_t flags) {
+    for (size_t page : Pages(file_, 0x01, static_cast<uint32_t>(definition_))) {
+      const size_t rows = U32(file_, page * kPage + 12) & 0xffff;
+      for (size_t row = 0; row < rows; ++row) {
+        const size_t at = page * kPage + 14 + 2 * row;
+        if ((U32(file_, at) & 0xC000) == flags) return at;
+      }
+    }
+    ADD_FAILURE() << "no row with flags " << flags;
+    return 0;
+  }
+
+  // The file offset of the data of the row whose offset-table entry is at `slot`.
+  size_t RowAt(size_t slot) const { return slot / kPage * kPage + (U32(file_, slot) & 0x1fff); }
+
+  // The file with the pointer at `slot` leading to row `row` of page `page`.
+  std::string PointingAt(size_t slot, uint32_t page, uint32_t row) const {
+    std::string file = file_;
+    PutU32(file, RowAt(slot), page << 8 | row);
+    return file;
+  }
+
+  std::string file_;
+  size_t definition_ = 0;
+};
+
+TEST_F(MovedRowDamageTest, DamagedPointersAreDamageNamingTableAndPlace) {
+  WriteMoved();
+  const size_t pointer = FlaggedSlot(0x4000);
+  const size_t first_page = Pages(file_, 0x01, static_cast<uint32_t>(definition_)).front();
+  ASSERT_EQ(pointer, first_page * kPage + 14 + 2);  // row 1 of the table's first page
+  const std::string here = "table articoli is damaged: la riga 1 della pagina " +
+                           std::to_string(first_page) + ", spostata, rimanda ";
+  const auto pages = static_cast<uint32_t>(file_.size() / kPage);
+
+  ExpectDamaged(PointingAt(pointer, pages, 0),
+                here + "alla pagina " + std::to_string(pages) + ", oltre la fine del file");
+  ExpectDamaged(PointingAt(pointer, 0xFFFFFF, 0), "oltre la fine del file");
+  ExpectDamaged(PointingAt(pointer, 2, 0), here +
+                                               "alla pagina 2, che non è una pagina di dati "
+                                               "della tabella articoli");
+  ExpectDamaged(PointingAt(pointer, static_cast<uint32_t>(first_page), 200),
+                here + "alla riga 200 della pagina " + std::to_string(first_page) +
+                    ", che non ha quella riga");
+  // At an ordinary row, which the walk reads in its own place.
+  ExpectDamaged(PointingAt(pointer, static_cast<uint32_t>(first_page), 0),
+                here + "alla riga 0 della pagina " + std::to_string(first_page) +
+                    ", che non è una riga spostata");
+
+  // A pointer of two bytes.
+  std::string short_pointer = file_;
+  const auto before = static_cast<uint16_t>(U32(file_, pointer - 2) & 0x1fff);
+  PutU16(short_pointer, pointer, static_cast<uint16_t>((before - 2) | 0x4000));
+  ExpectDamaged(short_pointer, "la riga 1 della pagina " + std::to_string(first_page) +
+                                   " è spostata ma il suo puntatore è più corto di 4 byte");
+}
+
+TEST_F(MovedRowDamageTest, ChainsThatLoopOrRunOnAreDamage) {
+  WriteMoved(2);
+  // The middle of the chain points at itself.
+  const size_t middle = FlaggedSlot(0xC000);
+  const auto page = static_cast<uint32_t>(middle / kPage);
+  const auto row = static_cast<uint32_t>((middle % kPage - 14) / 2);
+  ExpectDamaged(
+      PointingAt(middle, page, row),
+      "rimanda in cerchio (pagina " + std::to_string(page) + ", riga " + std::to_string(row) + ")");
+  // Moved more often than Access ever moves a row.
+  WriteMoved(jet::kMostMoves);
+  Put(Local(kData), file_);
+  MdbTableSource source = Source();
+  EXPECT_EQ(ReadAll(source, "articoli").size(), 3000u);
+  ExpectDamaged(WriteMoved(jet::kMostMoves + 1), "rimanda oltre 8 volte");
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "publish/article_export.h"
 
+#include <chrono>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <utility>
 
+#include "db/file_stamp.h"
 #include "platform/fatal_error.h"
 #include "publish/converted.h"
 #include "publish/currency.h"
@@ -22,6 +25,10 @@ namespace {
 constexpr std::string_view kCodean = "codean";
 constexpr std::string_view kListi01 = "listi01";
 constexpr size_t kShownCharacters = 60;
+// A data database that the shop's software keeps writing is read this many times at most, with
+// this pause between the readings.
+constexpr int kReadings = 3;
+constexpr std::chrono::milliseconds kPauseBetweenReadings{200};
 
 // The value as a message shows it: texts quoted, long ones cut.
 std::string Shown(const db::Value& value) {
@@ -253,33 +260,69 @@ class ArticleWalk {
 
 }  // namespace
 
+namespace {
+
+// One export from one reading of the data database, whose stamp was `before` when the reading
+// began. Nothing when the file has another stamp once the export is complete, or when the reading
+// failed while the file changed: the new export is then discarded.
+std::optional<bool> ExportOnce(const std::string& dataDbPath, db::DataSource& codean,
+                               db::DataSource& listi01, platform::NumberedFiles& files,
+                               platform::FileSystem& fs,
+                               const std::optional<db::FileStamp>& before) {
+  auto changed = [&] { return db::StampOf(fs.LocalPath(dataDbPath)) != before; };
+  try {
+    try {
+      codean.SetDatabaseName(dataDbPath);
+      codean.SetRecordSource("select * from codean ");
+      codean.Refresh();
+      if (codean.Eof()) {
+        files.CloseAllFiles();
+        if (changed()) return std::nullopt;
+        return false;
+      }
+    } catch (const FatalError& error) {
+      throw Reported(error);
+    }
+
+    TemporaryExport output(files, fs);
+    try {
+      output.Open();
+    } catch (const FatalError& error) {
+      throw Reported(error);
+    }
+    ArticleWalk(dataDbPath, codean, listi01, files).WriteLines();
+    if (changed()) return std::nullopt;
+    try {
+      output.Publish();
+    } catch (const FatalError& error) {
+      throw Reported(error);
+    }
+    return true;
+  } catch (const FatalError&) {
+    // Rows read while the file was being written may not fit together: that is no damage yet.
+    if (changed()) return std::nullopt;
+    throw;
+  }
+}
+
+}  // namespace
+
 bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
                     platform::NumberedFiles& files, platform::FileSystem& fs) {
-  try {
-    codean.SetDatabaseName(dataDbPath);
-    codean.SetRecordSource("select * from codean ");
-    codean.Refresh();
-    if (codean.Eof()) {
-      files.CloseAllFiles();
-      return false;
+  for (int reading = 1;; ++reading) {
+    const std::optional<db::FileStamp> before = db::StampOf(fs.LocalPath(dataDbPath));
+    if (std::optional<bool> written = ExportOnce(dataDbPath, codean, listi01, files, fs, before)) {
+      return *written;
     }
-  } catch (const FatalError& error) {
-    throw Reported(error);
+    if (reading == kReadings) {
+      throw FatalError("ERRORE : il database " + dataDbPath + " è cambiato mentre veniva letto, " +
+                       std::to_string(kReadings) +
+                       " volte di seguito: l'esportazione non è stata pubblicata");
+    }
+    codean.ForgetRows();
+    listi01.ForgetRows();
+    std::this_thread::sleep_for(kPauseBetweenReadings);
   }
-
-  TemporaryExport output(files, fs);
-  try {
-    output.Open();
-  } catch (const FatalError& error) {
-    throw Reported(error);
-  }
-  ArticleWalk(dataDbPath, codean, listi01, files).WriteLines();
-  try {
-    output.Publish();
-  } catch (const FatalError& error) {
-    throw Reported(error);
-  }
-  return true;
 }
 
 }  // namespace catpub::publish

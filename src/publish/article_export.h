@@ -31,6 +31,12 @@ inline constexpr int kExportFileNumber = 5;
 // barcode as far as known, for: a Null anywhere but in colare, ricart and codafo; an article code
 // or price that is no number or out of range; a missing database, table or column; a write failure.
 // The partly written file is then removed and the previous export file is left as it was.
+//
+// The shop's software may write the data database meanwhile: its size and modification time are
+// noted before codean is read, and when either differs once the export is complete (or when the
+// reading failed meanwhile), the new file is discarded and the database read again after a short
+// pause. After three readings that each saw the file change, throws FatalError saying that the
+// database kept changing.
 bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
                     platform::NumberedFiles& files, platform::FileSystem& fs);
 

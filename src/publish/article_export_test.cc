@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/in_memory_tables.h"
 #include "platform/fatal_error.h"
+#include "support/temp_dir.h"
 
 namespace catpub::publish {
 namespace {
@@ -418,6 +421,109 @@ TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
                           "C:\\orbis\\articoli.csv.tmp"))
       << message;
   EXPECT_FALSE(disk_.Has(kExportPath));
+}
+
+// ---- A data database that the shop's software writes during the export -------------------
+
+// The data database as a real file that the shop's software appends to each time codean is opened,
+// for the first `writes` openings; while it writes, listi01 reads as damaged when `torn` is set.
+class WrittenDuringTheExport : public db::TableSource {
+ public:
+  WrittenDuringTheExport(InMemoryTables& tables, std::filesystem::path file, int writes, bool torn)
+      : tables_(tables), file_(std::move(file)), writes_(writes), torn_(torn) {
+    std::ofstream(file_, std::ios::binary) << "mdb";
+  }
+  std::unique_ptr<db::RowCursor> OpenTable(const std::string& database,
+                                           const std::string& table) override {
+    if (table == "codean") {
+      ++openings;
+      if (writing_ = writes_-- > 0; writing_) std::ofstream(file_, std::ios::app) << "+";
+    }
+    if (table == "listi01" && writing_ && torn_) throw FatalError("table listi01 is damaged");
+    return tables_.OpenTable(database, table);
+  }
+  std::vector<std::unique_ptr<db::RowCursor>> OpenTableParts(const std::string& database,
+                                                             const std::string& table,
+                                                             uint32_t) override {
+    std::vector<std::unique_ptr<db::RowCursor>> parts;
+    parts.push_back(OpenTable(database, table));
+    return parts;
+  }
+  int openings = 0;
+
+ private:
+  InMemoryTables& tables_;
+  std::filesystem::path file_;
+  int writes_;
+  bool torn_;
+  bool writing_ = false;
+};
+
+class ChangingDatabaseTest : public ArticleExportTest {
+ protected:
+  // The data database at a real file; other paths as the fake has them.
+  class RealDataFile : public FakeFileSystem {
+   public:
+    RealDataFile(FakeDisk& disk, std::filesystem::path file)
+        : FakeFileSystem(disk), file_(std::move(file)) {}
+    std::filesystem::path LocalPath(const std::string& path) override {
+      return path == kDataDb ? file_ : FakeFileSystem::LocalPath(path);
+    }
+
+   private:
+    std::filesystem::path file_;
+  };
+
+  ChangingDatabaseTest() {
+    Codean({Barcode(kNull, int32_t{1}, std::string("8001234567890"))});
+    Listi01({Price(1)});
+    disk_.Put(kExportPath, {"previous"});
+  }
+
+  // The export's outcome: "written", or the message of its fatal error.
+  std::string Export(WrittenDuringTheExport& source) {
+    RealDataFile fs(disk_, file_.path() / "dati.mdb");
+    db::DataSource codean(source);
+    db::DataSource listi01(source);
+    try {
+      return ExportArticles(kDataDb, codean, listi01, files_, fs) ? "written" : "nothing";
+    } catch (const FatalError& error) {
+      return error.what();
+    }
+  }
+
+  testing::TempDir file_;
+};
+
+TEST_F(ChangingDatabaseTest, ADatabaseWrittenDuringTheExportIsReadAgain) {
+  for (bool torn : {false, true}) {
+    WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 2, torn);
+    EXPECT_EQ(Export(source), "written") << torn;
+    EXPECT_EQ(source.openings, 3);
+    EXPECT_EQ(Exported(), std::vector<std::string>{kLatteLine});
+    EXPECT_FALSE(disk_.Has(kExportTempPath));
+    disk_.Put(kExportPath, {"previous"});
+  }
+}
+
+TEST_F(ChangingDatabaseTest, ADatabaseThatKeepsChangingEndsTheRun) {
+  for (bool torn : {false, true}) {
+    WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 3, torn);
+    EXPECT_EQ(Export(source),
+              "ERRORE : il database C:\\ORBIS\\DATI.MDB è cambiato mentre veniva letto, 3 volte "
+              "di seguito: l'esportazione non è stata pubblicata")
+        << torn;
+    EXPECT_EQ(source.openings, 3);
+    ExpectPreviousExportKept();
+  }
+}
+
+TEST_F(ChangingDatabaseTest, DamageOfAFileThatStaysTheSameIsReportedAtOnce) {
+  WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 0, false);
+  tables_.Put(kDataDb, "listi01", MemoryTable{{"codart"}, {{int32_t{1}}}, 0});
+  EXPECT_NE(Export(source).find("damaged row 0"), std::string::npos);
+  EXPECT_EQ(source.openings, 1);
+  ExpectPreviousExportKept();
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <regex>
 #include <string_view>
+#include <thread>
 
 #include "publish_settings.h"
 #include "support/run_program.h"
@@ -384,6 +386,140 @@ TEST_F(ExportEndToEnd, AMissingDataDatabaseEndsTheRunAtTheExport) {
               "ERRORE : DB NON ESISTE \r\n"
               "<stamp>- Cassa 0 OK\r\n",
               {"articoli.csv", "bkp"});
+}
+
+// ---- Databases that Access edited: rows moved to another page -----------------------------
+
+class MovedRowsEndToEnd : public ExportEndToEnd {
+ protected:
+  // `articles` barcodes, each with its price row; every 7th article also has a second barcode.
+  static mdbwriter::Table Barcodes(int32_t articles) {
+    std::vector<Row> rows;
+    for (int32_t code = 1; code <= articles; ++code) {
+      rows.push_back({kNull, code, std::to_string(8000000000000 + code)});
+      if (code % 7 == 0) rows.push_back({"0", code, std::to_string(8100000000000 + code)});
+    }
+    return CodeanTable(ColumnType::kText, ColumnType::kLong, std::move(rows));
+  }
+  static mdbwriter::Table Prices(int32_t articles) {
+    std::vector<Row> rows;
+    for (int32_t code = 1; code <= articles; ++code) {
+      rows.push_back(Price(code, "ARTICOLO " + std::to_string(code), std::to_string(code),
+                           "REPARTO " + std::to_string(code % 13), "22", Euro(code * 100),
+                           Euro(code * 50), Euro(code * 90), 30.0));
+    }
+    return Listi01Table(ColumnType::kCurrency, ColumnType::kDouble, std::move(rows));
+  }
+
+  // The export of a run on these tables (the run ends at the upload).
+  std::string ExportOf(std::vector<mdbwriter::Table> tables) {
+    DataDatabase(std::move(tables));
+    const testing::ProgramResult result = Run();
+    EXPECT_EQ(result.exit_status, 2) << result.err;
+    return Export();
+  }
+};
+
+TEST_F(MovedRowsEndToEnd, MovedBarcodeRowsAreExportedInTheirPlaces) {
+  const std::string unmoved = ExportOf({Barcodes(700), Prices(700)});
+  ASSERT_EQ(std::count(unmoved.begin(), unmoved.end(), '\n'), 800);
+  // Rows moved on the first page, far down, at the end, and one moved twice; the price list too.
+  mdbwriter::Table codean = Barcodes(700);
+  codean.moved_rows = {1, 2, 3, 3, 400, 401, 799, 800};
+  mdbwriter::Table listi01 = Prices(700);
+  listi01.moved_rows = {1, 5, 350, 700};
+  EXPECT_EQ(ExportOf({codean, listi01}), unmoved);
+}
+
+TEST_F(MovedRowsEndToEnd, TheFirstPriceRowOfAnArticleIsTheMovedOneInItsPlace) {
+  mdbwriter::Table listi01 = Prices(3);
+  // Article 2's price was edited and moved; its data now lies after an older row for article 2.
+  listi01.rows.insert(listi01.rows.begin() + 2, Price(2, "ARTICOLO 2 (VECCHIO)", "0", "VARIE", "22",
+                                                      Euro(1), Euro(1), Euro(1), 1.0));
+  listi01.moved_rows = {2};
+  const std::string moved = ExportOf({Barcodes(3), listi01});
+  EXPECT_NE(moved.find("ARTICOLO 2 "), std::string::npos) << moved;
+  EXPECT_EQ(moved.find("VECCHIO"), std::string::npos) << moved;
+  EXPECT_EQ(moved, ExportOf({Barcodes(3), Prices(3)}));
+}
+
+TEST_F(MovedRowsEndToEnd, CatalogRowsMovedInBothDatabasesStillPublish) {
+  const std::string unmoved = ExportOf({Barcodes(50), Prices(50)});
+  const std::string log = Unstamped(shop_.Log());
+  std::vector<mdbwriter::Table> company = {
+      {"società",
+       {{"codute", ColumnType::kInteger}, {"database", ColumnType::kText, 255}},
+       {Row{int16_t{1}, "C:\\ORBIS\\DATI.MDB"}},
+       {}},
+      {"inizio", {{"codute", ColumnType::kInteger}}, {Row{int16_t{1}}}, {}}};
+  std::vector<mdbwriter::Table> data = {Barcodes(50), Prices(50),
+                                        Utenti({Row{int32_t{1}, int16_t{3}, int32_t{12}}})};
+  for (auto* tables : {&company, &data}) {
+    for (mdbwriter::Table& table : *tables) table.catalog_row_moved = true;
+    tables->front().moved_rows = {1};
+  }
+  mdbwriter::WriteDatabase(shop_.Drive('c') / "nodo/orbis.mdb", company);
+  shop_.DataDatabase("c/orbis/dati.mdb", data);
+  const testing::ProgramResult result = Run();
+  EXPECT_EQ(result.exit_status, 2) << result.err;
+  EXPECT_TRUE(result.err.starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA")) << result.err;
+  EXPECT_EQ(Export(), unmoved);
+  EXPECT_EQ(Unstamped(shop_.Log()), log + log);
+}
+
+TEST_F(MovedRowsEndToEnd, ADamagedPointerEndsTheRunAndKeepsThePreviousExport) {
+  mdbwriter::Table listi01 = Prices(100);
+  listi01.moved_rows = {1};
+  DataDatabase({Barcodes(100), listi01});
+  // The pointer of row 0 of the price list's first data page: the page after its definition and
+  // usage-map pages. It is made to point past the end of the file.
+  const std::filesystem::path file = shop_.Drive('c') / "orbis/dati.mdb";
+  std::string bytes = ReadBytes(file);
+  size_t pointer = 0, page = 0;
+  for (page = 1; page < bytes.size() / 4096 && pointer == 0; ++page) {
+    const char* at = bytes.data() + page * 4096;
+    if (at[0] == 0x01 && (static_cast<uint8_t>(at[15]) & 0xC0) == 0x40) {
+      pointer = page * 4096 + (static_cast<uint8_t>(at[14]) | (at[15] & 0x1f) << 8);
+    }
+  }
+  ASSERT_NE(pointer, 0u);
+  bytes[pointer + 1] = bytes[pointer + 2] = bytes[pointer + 3] = '\x7f';
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  OldExport();
+  ExpectFatal(Run(), "table listi01 is damaged: la riga 0 della pagina " +
+                         std::to_string(page - 1) + ", spostata, rimanda alla pagina 8355711");
+}
+
+// The shop's software writing the data database all through the run: every reading sees it change.
+TEST_F(ExportEndToEnd, ADataDatabaseThatKeepsChangingEndsTheRun) {
+  DataDatabase(
+      {CodeanTable(ColumnType::kText, ColumnType::kLong, {{kNull, int32_t{1}, "8000000000001"}}),
+       Listi01Table(ColumnType::kCurrency, ColumnType::kDouble,
+                    {Price(1, "LATTE", "1", "ALIMENTARI", "4", Euro(1), Euro(1), Euro(1), 1.0)})});
+  OldExport();
+  const std::filesystem::path file = shop_.Drive('c') / "orbis/dati.mdb";
+  std::atomic<bool> running = true;
+  std::thread writer([&] {
+    auto time = std::filesystem::last_write_time(file);
+    while (running) {
+      time += std::chrono::seconds(1);
+      std::filesystem::last_write_time(file, time);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const testing::ProgramResult result = Run();
+  running = false;
+  writer.join();
+  const std::string line =
+      "ERRORE : il database C:\\ORBIS\\DATI.MDB è cambiato mentre veniva letto, 3 volte di "
+      "seguito: l'esportazione non è stata pubblicata";
+  EXPECT_EQ(result.exit_status, 3) << result.err;
+  EXPECT_EQ(result.err, line + "\n");
+  // The run log is in Windows-1252, where è is one byte.
+  EXPECT_EQ(Unstamped(shop_.Log()),
+            kStartUpLog + std::regex_replace(line, std::regex("è"), "\xE8") + "\r\n");
+  EXPECT_EQ(Export(), kOldExport);
+  EXPECT_EQ(OrbisFolder(), (std::vector<std::string>{"articoli.csv", "bkp", "dati.mdb"}));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Writes the seed databases of the read-path fuzzer into the folder given: small files from the
 // project's writer holding the tables the fuzzer reads, with every column type, Nulls, long Memo
-// values and accented names.
+// values, accented names, and rows that Access moved to another page.
 //
 //   make_fuzz_seeds FOLDER
 #include <cstdio>
@@ -63,5 +63,13 @@ int main(int argc, char** argv) {
   WriteDatabase(folder / "long-memo.mdb", {catpub::EveryType(9000), catpub::PriceList(2)});
   WriteDatabase(folder / "many-rows.mdb", {catpub::PriceList(300)});
   WriteDatabase(folder / "empty.mdb", {catpub::PriceList(0)});
+  // Rows and catalog rows moved to later pages as Access moves edited rows, one of them twice.
+  catpub::mdbwriter::Table moved = catpub::PriceList(300);
+  moved.moved_rows = {1, 2, 2, 150, 300};
+  moved.catalog_row_moved = true;
+  catpub::mdbwriter::Table types = catpub::EveryType(20);
+  types.moved_rows = {2};
+  types.catalog_row_moved = true;
+  WriteDatabase(folder / "moved-rows.mdb", {types, moved});
   return 0;
 }

@@ -154,9 +154,30 @@ db::Value ValueOf(const json& value, ColumnType type) {
   throw std::logic_error("unknown column type");
 }
 
+// The table's "moved" rows and "catalog_moved".
+void MovesOf(const json& description, const std::string& where, Table& table) {
+  if (description.contains("moved")) {
+    const json& moved = description["moved"];
+    if (!moved.is_array()) throw std::runtime_error(where + ": \"moved\" must be an array");
+    for (const json& number : moved) {
+      if (!number.is_number_integer() || number.get<int64_t>() < 1) {
+        throw std::runtime_error(where + ": \"moved\" lists row numbers from 1, not " +
+                                 Shown(number));
+      }
+      table.moved_rows.push_back(number.get<uint64_t>());
+    }
+  }
+  if (description.contains("catalog_moved")) {
+    if (!description["catalog_moved"].is_boolean()) {
+      throw std::runtime_error(where + ": \"catalog_moved\" must be true or false");
+    }
+    table.catalog_row_moved = description["catalog_moved"].get<bool>();
+  }
+}
+
 Table TableOf(const json& description, size_t number) {
   std::string where = "table " + std::to_string(number);
-  CheckKeys(description, {"name", "columns", "rows"}, where);
+  CheckKeys(description, {"name", "columns", "rows", "moved", "catalog_moved"}, where);
   if (!description.contains("name") || !description["name"].is_string()) {
     throw std::runtime_error(where + ": a table needs a \"name\" (string)");
   }
@@ -169,6 +190,7 @@ Table TableOf(const json& description, size_t number) {
   for (const json& column : description["columns"]) {
     table.columns.push_back(ColumnOf(column, where + ", column"));
   }
+  MovesOf(description, where, table);
   if (!description.contains("rows")) return table;
   if (!description["rows"].is_array())
     throw std::runtime_error(where + ": \"rows\" must be an array");

@@ -8,9 +8,12 @@
 //               [null, ""]]}]}
 //
 // "tables" lists the tables in the order they are written; "rows" (optional, default none) holds
-// one array per row, one value per column, stored in the order given. Column "type" is one of
-// Yes/No (or Boolean), Byte, Integer, Long, Currency, Single, Double, Date/Time (or DateTime),
-// Text, Memo, in any letter case; "size" is given for Text only (characters, 1..255, default 255).
+// one array per row, one value per column, stored in the order given. "moved" (optional) lists
+// rows, numbered from 1, whose data Access moved to a later page (a number listed twice: moved
+// twice); "catalog_moved": true moves the table's catalog row so (mdb_writer.h, Table). Column
+// "type" is one of Yes/No (or Boolean), Byte, Integer, Long, Currency, Single, Double, Date/Time
+// (or DateTime), Text, Memo, in any letter case; "size" is given for Text only (characters, 1..255,
+// default 255).
 //
 // Values, by column type (JSON null is Null in any column but Yes/No; "" is an empty text, not
 // Null):

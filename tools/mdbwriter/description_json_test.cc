@@ -115,6 +115,18 @@ TEST(ParseDescription, ReadsTablesColumnsAndTypedValues) {
   EXPECT_TRUE(tables[1].rows.empty());
 }
 
+TEST(ParseDescription, ReadsMovedRows) {
+  const std::vector<Table> tables = ParseDescription(
+      R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}],
+                      "rows": [[1], [2], [3]], "moved": [3, 1, 3], "catalog_moved": true},
+                     {"name": "u", "columns": [{"name": "c", "type": "Long"}]}]})");
+  ASSERT_EQ(tables.size(), 2u);
+  EXPECT_EQ(tables[0].moved_rows, (std::vector<uint64_t>{3, 1, 3}));
+  EXPECT_TRUE(tables[0].catalog_row_moved);
+  EXPECT_TRUE(tables[1].moved_rows.empty());
+  EXPECT_FALSE(tables[1].catalog_row_moved);
+}
+
 TEST(ParseDescription, NamesWhatIsWrongAndWhere) {
   const struct {
     const char* json;
@@ -155,6 +167,10 @@ TEST(ParseDescription, NamesWhatIsWrongAndWhere) {
        "is not a date like"},
       {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Text"}], "rows": [[5]]}]})",
        "expected a string, got 5"},
+      {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "moved": [0]}]})",
+       "table \"t\": \"moved\" lists row numbers from 1, not 0"},
+      {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "catalog_moved": 1}]})",
+       "table \"t\": \"catalog_moved\" must be true or false"},
   };
   for (const auto& c : kCases) {
     try {

@@ -20,11 +20,11 @@ bool RowPage::Fits(size_t row_size) const {
   return rows_ < kMaxRowsPerPage && kRowPageHeader + 2 * (rows_ + 1) + row_size <= data_start_;
 }
 
-uint32_t RowPage::Add(std::string_view row) {
+uint32_t RowPage::Add(std::string_view row, uint16_t flags) {
   if (!Fits(row.size())) throw std::logic_error("row added to a page without room for it");
   data_start_ -= row.size();
   std::memcpy(page_.data() + data_start_, row.data(), row.size());
-  PutU16(&page_[kRowPageHeader + 2 * rows_], static_cast<uint32_t>(data_start_));
+  PutU16(&page_[kRowPageHeader + 2 * rows_], static_cast<uint32_t>(data_start_ | flags));
   return static_cast<uint32_t>(rows_++);
 }
 

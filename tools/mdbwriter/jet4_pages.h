@@ -28,6 +28,12 @@ inline constexpr size_t kRowPageHeader = 14;
 inline constexpr size_t kMaxRowsPerPage = 255;
 // The largest row that fits in an empty page.
 inline constexpr size_t kMaxRowSize = kPageSize - kRowPageHeader - 2;
+// A row that Access moved to another page keeps its place as a 4-byte pointer (its data's row
+// number, then the page number in three bytes) with kMovedRowFlag in its offset; the data, where
+// the pointer leads, has kMovedDataFlag (and kMovedRowFlag too when it points on once more).
+inline constexpr uint16_t kMovedRowFlag = 0x4000;
+inline constexpr uint16_t kMovedDataFlag = 0x8000;
+inline constexpr size_t kMovedRowPointer = 4;
 
 class RowPage {
  public:
@@ -37,8 +43,9 @@ class RowPage {
   bool empty() const { return rows_ == 0; }
   size_t rows() const { return rows_; }
   bool Fits(size_t row_size) const;
-  // Adds a row (which must fit) and returns its row number.
-  uint32_t Add(std::string_view row);
+  // Adds a row (which must fit) and returns its row number. `flags` go into the top bits of its
+  // offset (kMovedRowFlag, kMovedDataFlag).
+  uint32_t Add(std::string_view row, uint16_t flags = 0);
   // The finished page; the builder is then empty again.
   Page Finish();
 

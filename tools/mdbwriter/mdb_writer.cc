@@ -1,5 +1,6 @@
 #include "mdbwriter/mdb_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -136,13 +137,28 @@ TablePages AllocateTable(PageFile& file, const std::vector<StoredColumn>& column
 }
 
 void WriteRows(TableWriter& writer, const Table& table) {
+  std::vector<uint64_t> moved = table.moved_rows;
+  std::sort(moved.begin(), moved.end());
+  auto next_moved = moved.begin();
+  uint64_t number = 0;
+  // How often the next row was moved.
+  auto moves = [&]() {
+    ++number;
+    unsigned count = 0;
+    for (; next_moved != moved.end() && *next_moved == number; ++next_moved) ++count;
+    return count;
+  };
   if (!table.generate) {
-    for (const auto& row : table.rows) writer.AddRow(row);
-    return;
+    for (const auto& row : table.rows) writer.AddRow(row, moves());
+  } else {
+    auto generate = table.generate;  // a copy: the table can be written again
+    std::vector<db::Value> row;
+    while (generate(row)) writer.AddRow(row, moves());
   }
-  auto generate = table.generate;  // a copy: the table can be written again
-  std::vector<db::Value> row;
-  while (generate(row)) writer.AddRow(row);
+  if (next_moved != moved.end()) {
+    throw std::runtime_error("table \"" + table.name + "\" has no row " +
+                             std::to_string(*next_moved) + " to move");
+  }
 }
 
 void WriteAll(PageFile& file, const std::vector<Table>& tables) {
@@ -174,7 +190,8 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
                             kSystemObjectFlags));
   for (size_t i = 0; i < tables.size(); ++i) {
     catalog.AddRow(CatalogRow(static_cast<int32_t>(pages[i].definition.front()), kTablesContainerId,
-                              tables[i].name, kObjectTable, 0));
+                              tables[i].name, kObjectTable, 0),
+                   tables[i].catalog_row_moved ? 1 : 0);
   }
   catalog.Finish();
 

@@ -38,6 +38,12 @@ struct Table {
   // false at the end. WriteDatabase calls a copy of it, so a generator that keeps its state by
   // value can write the same table again.
   std::function<bool(std::vector<db::Value>& row)> generate;
+  // Rows (numbered from 1, in stored order) that were edited until they no longer fitted their
+  // page: as Access leaves them, each keeps its place as a pointer and its data lies on a later
+  // page of the table. A row listed twice was moved twice (its first new place points on again).
+  std::vector<uint64_t> moved_rows = {};
+  // The table's catalog row was moved so too, as editing a table's properties leaves it.
+  bool catalog_row_moved = false;
 };
 
 // Writes a new database file holding the tables (replacing the file). Names (tables and columns,

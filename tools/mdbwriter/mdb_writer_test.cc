@@ -403,6 +403,62 @@ TEST(WriteDatabase, TableReachingPastTheFirstBitmapPage) {
   EXPECT_EQ(dumped["rows"][kRows - 1][0], std::to_string(kRows - 1));
 }
 
+// Rows and catalog rows moved as Access moves edited rows: each row keeps its place as a pointer
+// and its data lies on a later page. libmdb and mdb-reader both skip the pointers and read the data
+// where it lies, so they see every row once, the moved ones after the rest of their page.
+TEST(WriteDatabase, MovedRowsAndMovedCatalogRows) {
+  TempDir dir;
+  Table letters{"lettere", {{"n", ColumnType::kLong}, {"s", ColumnType::kText, 20}}, {}, {}};
+  for (int32_t n = 1; n <= 7; ++n)
+    letters.rows.push_back({n, std::string(1, static_cast<char>('a' + n - 1))});
+  letters.moved_rows = {3, 5, 5};
+  letters.catalog_row_moved = true;
+  std::vector<Table> tables = {letters};
+  for (int i = 0; i < 40; ++i) {
+    tables.push_back({"t" + std::to_string(i), {{"n", ColumnType::kLong}}, {{int32_t{i}}}, {}});
+    tables.back().catalog_row_moved = i % 3 == 0;
+  }
+  WriteDatabase(dir / "moved.mdb", tables);
+
+  const std::vector<std::string> names = LibmdbUserTables(dir / "moved.mdb");
+  ASSERT_EQ(names.size(), tables.size());
+  const LibmdbTable read = ReadWithLibmdb(dir / "moved.mdb", "lettere");
+  EXPECT_EQ(read.stored_row_count, 7u);
+  std::vector<int32_t> order;
+  for (const auto& row : read.rows) order.push_back(std::get<int32_t>(row[0]));
+  EXPECT_EQ(order, (std::vector<int32_t>{1, 2, 4, 6, 7, 3, 5}));
+  EXPECT_EQ(ReadWithLibmdb(dir / "moved.mdb", "t39").rows.size(), 1u);
+
+  const json dumped = DumpWithMdbReader(dir / "moved.mdb", "lettere");
+  EXPECT_EQ(dumped["tables"].size(), tables.size());
+  std::vector<std::string> letters_read;
+  for (const json& row : dumped["rows"]) letters_read.push_back(row[1]);
+  EXPECT_EQ(letters_read, (std::vector<std::string>{"a", "b", "d", "f", "g", "c", "e"}));
+  EXPECT_EQ(DumpWithMdbReader(dir / "moved.mdb", "t39")["rows"].size(), 1u);
+
+  // The page of the rows: two pointers of 4 bytes, and each move elsewhere.
+  const std::string file = ReadFile(dir / "moved.mdb");
+  std::vector<size_t> pointers, data, both;
+  for (size_t page = 3; page < file.size() / 4096; ++page) {
+    const char* bytes = file.data() + page * 4096;
+    if (bytes[0] != 0x01) continue;
+    const size_t rows = static_cast<uint8_t>(bytes[12]);
+    for (size_t r = 0; r < rows; ++r) {
+      const auto flags = static_cast<uint8_t>(bytes[15 + 2 * r]) & 0xC0;
+      if (flags == 0x40) pointers.push_back(page);
+      if (flags == 0x80) data.push_back(page);
+      if (flags == 0xC0) both.push_back(page);
+    }
+  }
+  // The moved catalog rows (15 of them), lettere's two moved rows, and the middle of a chain.
+  EXPECT_EQ(pointers.size(), 17u);
+  EXPECT_EQ(data.size(), 17u);
+  EXPECT_EQ(both.size(), 1u);
+
+  letters.moved_rows = {8};
+  EXPECT_THROW(WriteDatabase(dir / "none.mdb", {letters}), std::runtime_error);
+}
+
 // ---- what the writer refuses ------------------------------------------------------------------
 
 struct Refusal {

@@ -284,7 +284,8 @@ TableWriter::TableWriter(PageFile& file, std::string name, std::vector<StoredCol
       system_(system),
       pages_(std::move(pages)),
       data_page_(pages_.definition.front()),
-      long_values_(file) {
+      long_values_(file),
+      moved_page_(pages_.definition.front()) {
   layout_.resize(columns_.size());
   for (size_t i = 0; i < columns_.size(); ++i) {
     Layout& layout = layout_[i];
@@ -378,7 +379,7 @@ void TableWriter::AssembleRow() {
   row_ += mask_;
 }
 
-void TableWriter::AddRow(const std::vector<db::Value>& row) {
+void TableWriter::AddRow(const std::vector<db::Value>& row, unsigned moves) {
   const uint64_t number = row_count_ + 1;
   try {
     if (row.size() != columns_.size()) {
@@ -404,21 +405,47 @@ void TableWriter::AddRow(const std::vector<db::Value>& row) {
                              error.what());
   }
   AssembleRow();
-  AddToDataPage();
+  AddToDataPage(moves);
   row_count_ = number;
 }
 
-void TableWriter::AddToDataPage() {
-  if (!data_page_.empty() && !data_page_.Fits(row_.size())) FlushDataPage();
+void TableWriter::AddToDataPage(unsigned moves) {
+  const size_t size = moves == 0 ? row_.size() : kMovedRowPointer;
+  if (!data_page_.empty() && !data_page_.Fits(size)) FlushDataPage();
   if (data_page_.empty()) {
     data_page_number_ = file_.Allocate();
     data_pages_.Add(data_page_number_);
   }
-  data_page_.Add(row_);
+  if (moves == 0) {
+    data_page_.Add(row_);
+    return;
+  }
+  // The data first, then each pointer on the way back to the row's place.
+  PageRow place = AddMovedData(row_, kMovedDataFlag);
+  std::string pointer(kMovedRowPointer, '\0');
+  for (unsigned move = 1; move <= moves; ++move) {
+    PutU32(reinterpret_cast<uint8_t*>(pointer.data()), place);
+    if (move == moves) break;
+    place = AddMovedData(pointer, kMovedDataFlag | kMovedRowFlag);
+  }
+  data_page_.Add(pointer, kMovedRowFlag);
 }
 
 void TableWriter::FlushDataPage() {
   if (!data_page_.empty()) file_.Write(data_page_number_, data_page_.Finish());
+}
+
+PageRow TableWriter::AddMovedData(std::string_view row, uint16_t flags) {
+  if (!moved_page_.empty() && !moved_page_.Fits(row.size())) FlushMovedPage();
+  if (moved_page_.empty()) {
+    moved_page_number_ = file_.Allocate();
+    data_pages_.Add(moved_page_number_);
+  }
+  return MakePageRow(moved_page_number_, moved_page_.Add(row, flags));
+}
+
+void TableWriter::FlushMovedPage() {
+  if (!moved_page_.empty()) file_.Write(moved_page_number_, moved_page_.Finish());
 }
 
 void TableWriter::Finish() {
@@ -426,6 +453,7 @@ void TableWriter::Finish() {
     throw std::runtime_error("table \"" + name_ + "\" has more rows than Access can count");
   }
   FlushDataPage();
+  FlushMovedPage();
   long_values_.Flush();
 
   // The map page: row 0 the pages holding the table's rows, row 1 those with free room (none

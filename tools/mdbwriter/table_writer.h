@@ -55,10 +55,11 @@ class TableWriter {
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
 
-  // Stores one row (one value per column) after the previous ones. Throws std::runtime_error
-  // naming the table, row and column when a value does not fit its column or the row does not
-  // fit a page.
-  void AddRow(const std::vector<db::Value>& row);
+  // Stores one row (one value per column) after the previous ones; a row `moves` times moved
+  // keeps its place as a pointer, and its data goes to a later page of the table (Table's
+  // moved_rows). Throws std::runtime_error naming the table, row and column when a value does not
+  // fit its column or the row does not fit a page.
+  void AddRow(const std::vector<db::Value>& row, unsigned moves = 0);
 
   // Writes what is still open, the usage maps and the definition with the row count.
   void Finish();
@@ -87,8 +88,10 @@ class TableWriter {
   void EncodeValue(size_t column, const db::Value& value);
   void PlaceMemos();
   void AssembleRow();
-  void AddToDataPage();
+  void AddToDataPage(unsigned moves);
   void FlushDataPage();
+  PageRow AddMovedData(std::string_view row, uint16_t flags);
+  void FlushMovedPage();
   std::string Definition() const;
 
   PageFile& file_;
@@ -105,6 +108,10 @@ class TableWriter {
   uint32_t data_page_number_ = 0;
   UsageMap data_pages_;
   LongValues long_values_;
+  // Where the data of moved rows goes: pages of the table, each allocated when the one before is
+  // full, so always after the page of the pointers that lead to it.
+  RowPage moved_page_;
+  uint32_t moved_page_number_ = 0;
 
   // The row being built: fixed part, variable values by variable index, null mask.
   std::string fixed_;
