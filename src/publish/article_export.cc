@@ -1,10 +1,13 @@
 #include "publish/article_export.h"
 
+#include <unistd.h>
+
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 #include "publish/converted.h"
 #include "publish/currency.h"
 #include "publish/export_failure.h"
@@ -47,21 +50,20 @@ class TemporaryExport {
     } catch (const FatalError&) {
       // The error that ended the export is the one reported; the file is discarded anyway.
     }
-    fs_.Remove(kExportTempPath);
+    fs_.Remove(path_);
   }
 
-  void Open() {
-    files_.OpenForOutput(kExportFileNumber, kExportTempPath, platform::Flush::kOnClose);
-  }
+  void Open() { files_.OpenForOutput(kExportFileNumber, path_, platform::Flush::kOnClose); }
   void Publish() {
     files_.CloseAllFiles();
-    fs_.Replace(kExportTempPath, kExportPath);
+    fs_.Replace(path_, kExportPath);
     published_ = true;
   }
 
  private:
   platform::NumberedFiles& files_;
   platform::FileSystem& fs_;
+  const std::string path_ = ExportTempPath();
   bool published_ = false;
 };
 
@@ -89,6 +91,7 @@ class ArticleWalk {
  private:
   void Walk() {
     for (row_number_ = 1; !codean_.Eof(); ++row_number_) {
+      platform::ThrowIfInterrupted();
       try {
         ProcessRow();
       } catch (const FatalError& error) {
@@ -252,6 +255,10 @@ class ArticleWalk {
 };
 
 }  // namespace
+
+std::string ExportTempPath() {
+  return std::string(kExportPath) + "." + std::to_string(::getpid()) + ".tmp";
+}
 
 bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
                     platform::NumberedFiles& files, platform::FileSystem& fs) {
