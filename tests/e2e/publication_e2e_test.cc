@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ftp_server_process.h"
+#include "support/catalogue.h"
 #include "support/run_program.h"
 #include "support/shop.h"
 #include "support/temp_dir.h"
@@ -27,11 +28,12 @@ namespace catpub {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Catalogue;
 using testing::Codean;
 using testing::Listi01;
 using testing::ReadBytes;
 using testing::Row;
-using testing::Utenti;
+using testing::WriteShop;
 
 constexpr char kUser[] = CATPUB_E2E_FTP_USER;
 constexpr char kPassword[] = CATPUB_E2E_FTP_PASSWORD;
@@ -54,32 +56,6 @@ std::string LastLine(const std::string& text) {
   size_t start = text.rfind("\r\n", text.size() - 3);
   start = start == std::string::npos ? 0 : start + 2;
   return text.substr(start, text.size() - 2 - start);
-}
-
-// `count` articles, each with one barcode; `withdrawn` marks every barcode with colare 5, which the
-// export leaves out.
-std::vector<mdbwriter::Table> Catalogue(int count, bool withdrawn = false) {
-  std::vector<Row> barcodes, prices;
-  for (int i = 0; i < count; ++i) {
-    const int32_t code = 1000 + i;
-    barcodes.push_back(Row{withdrawn ? db::Value{int16_t{5}} : db::Value{}, code,
-                           "80" + std::to_string(10000000000 + i)});
-    prices.push_back(Row{code, "ARTICOLO DI PROVA NUMERO " + std::to_string(i),
-                         std::string("ALIMENTARI"), std::string("4"), db::Currency{12345},
-                         db::Currency{25000 + i}, 21.5, db::Currency{24900},
-                         std::string("F") + std::to_string(100 + i % 900)});
-  }
-  return {Codean(std::move(barcodes)), Listi01(std::move(prices))};
-}
-
-// A shop whose utenti row gives `codattiv` (no row at all for nullopt), with `tables` beside it.
-void WriteShop(testing::Shop& shop, std::optional<db::Value> codattiv,
-               std::vector<mdbwriter::Table> tables) {
-  shop.CompanyDatabase("C:\\Orbis\\Dati.mdb");
-  std::vector<Row> users;
-  if (codattiv) users.push_back(Row{int32_t{1}, int16_t{3}, *codattiv});
-  tables.insert(tables.begin(), Utenti(std::move(users)));
-  shop.DataDatabase("c/orbis/dati.mdb", std::move(tables));
 }
 
 // The program on drive C: of `shop`, headless.
