@@ -346,20 +346,18 @@ int32_t CurlFtpControl::PutFile(const std::string& local_path, const std::string
   curl_easy_setopt(s.curl(), CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(s.curl(), CURLOPT_READDATA, file.get());
   curl_easy_setopt(s.curl(), CURLOPT_INFILESIZE_LARGE, size);
-  CURLcode result = s.Run(s.Url(part));
-  if (result != CURLE_OK) {
-    s.Fail(step + " in " + part, result);
+  // Whatever fails, what the server holds of the file is deleted, unless it stopped answering.
+  auto failed = [&](const std::string& what, CURLcode result) {
+    s.Fail(what, result);
     if (result != CURLE_OPERATION_TIMEDOUT) s.Delete(part);
     return 0;
-  }
+  };
+  CURLcode result = s.Run(s.Url(part));
+  if (result != CURLE_OK) return failed(step + " in " + part, result);
   // A server may answer 226 for a file it did not store whole (a full disk, a quota): only a file
   // of the size sent is put in place.
   const curl_off_t stored = s.RemoteSize(part, result);
-  if (result != CURLE_OK) {
-    s.Fail("verifica della dimensione di " + part, result);
-    if (result != CURLE_OPERATION_TIMEDOUT) s.Delete(part);
-    return 0;
-  }
+  if (result != CURLE_OK) return failed("verifica della dimensione di " + part, result);
   if (stored != size) {
     s.Fail(step + " in " + part + ": il server ha ricevuto " +
            (stored < 0 ? std::string("una dimensione che non dichiara")
@@ -371,11 +369,7 @@ int32_t CurlFtpControl::PutFile(const std::string& local_path, const std::string
   s.SetQuote({"RNFR " + part, "RNTO " + final_name});
   curl_easy_setopt(s.curl(), CURLOPT_NOBODY, 1L);
   result = s.Run(s.root_url());
-  if (result != CURLE_OK) {
-    s.Fail("rinomina di " + part + " in " + final_name, result);
-    if (result != CURLE_OPERATION_TIMEDOUT) s.Delete(part);
-    return 0;
-  }
+  if (result != CURLE_OK) return failed("rinomina di " + part + " in " + final_name, result);
   return 1;
 }
 
