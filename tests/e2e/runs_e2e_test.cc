@@ -68,6 +68,15 @@ bool WaitFor(const std::function<bool()>& ready, int seconds = 60) {
   return true;
 }
 
+// Whether process `pid` has `path` open.
+bool HoldsOpen(pid_t pid, const fs::path& path) {
+  std::error_code error;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    if (fs::read_symlink(fd.path(), error) == path) return true;
+  }
+  return false;
+}
+
 class RunsEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directories(Remote("12")); }
@@ -239,30 +248,55 @@ TEST_F(RunsEndToEnd, AShopHeldForTooLongIsReportedAndLeftAlone) {
   EXPECT_EQ(logs, 1u);
 }
 
-// systemd stops the job while the export is being written: the readers end, the temporary export
-// goes, the previous export stays, and the log says why the run ended.
-TEST_F(RunsEndToEnd, SigtermDuringTheExportEndsTheRunCleanly) {
+// systemd stops the job (SIGTERM), an admin presses Ctrl-C (SIGINT) or closes the terminal
+// (SIGHUP) while the export is being written: the readers end, the temporary export goes, the
+// previous export stays, and the log says why the run ended.
+TEST_F(RunsEndToEnd, ASignalDuringTheExportEndsTheRunCleanly) {
   MakeShop(60000);
   OldExport();
   StartServer();
+  for (const auto& [signal, name] :
+       {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGINT, "SIGINT"}, std::pair{SIGHUP, "SIGHUP"}}) {
+    SCOPED_TRACE(name);
+    auto run = Start();
+    ASSERT_TRUE(WaitFor([&] { return Exporting() || !run->Running(); }));
+    // Stopped at once, so that the signal comes during the export however fast it is.
+    kill(run->pid(), SIGSTOP);
+    ASSERT_TRUE(run->Running()) << "the export ended before the signal could be sent";
+    kill(run->pid(), signal);
+    kill(run->pid(), SIGCONT);
+    testing::ProgramResult result = run->Wait();
+
+    const std::string line = std::string("ERRORE : esecuzione interrotta dal segnale ") + name;
+    EXPECT_EQ(result.exit_status, 3) << result.err;
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.err, line + "\n");
+    EXPECT_TRUE(shop_.Log().ends_with("- Cassa 0 OK\r\n" + line + "\r\n")) << shop_.Log();
+    EXPECT_EQ(ReadBytes(LocalExport()), kOldExport);
+    EXPECT_EQ(OrbisFolder(), (std::vector<std::string>{"articoli.csv", "bkp", "dati.mdb"}));
+    EXPECT_FALSE(fs::exists(Remote("12/articoli.csv")));
+    ExpectNoReaderLeft();
+  }
+}
+
+// A run waiting for another one is asked to end: it ends at once, and says so.
+TEST_F(RunsEndToEnd, ASignalWhileWaitingForAnotherRunEndsTheWait) {
+  MakeShop(10);
+  const int held = open(Orbis().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
   auto run = Start();
-  ASSERT_TRUE(WaitFor([&] { return Exporting() || !run->Running(); }));
-  // Stopped at once, so that the signal comes during the export however fast it is.
-  kill(run->pid(), SIGSTOP);
-  ASSERT_TRUE(run->Running()) << "the export ended before the signal could be sent";
+  // The run has opened C:\\orbis to lock it: it is waiting.
+  ASSERT_TRUE(WaitFor([&] { return HoldsOpen(run->pid(), Orbis()) || !run->Running(); }));
+  const auto signalled = Clock::now();
   kill(run->pid(), SIGTERM);
-  kill(run->pid(), SIGCONT);
   testing::ProgramResult result = run->Wait();
+  const auto took = Clock::now() - signalled;
+  close(held);
 
   EXPECT_EQ(result.exit_status, 3) << result.err;
-  EXPECT_EQ(result.signal, 0);
   EXPECT_EQ(result.err, std::string(kInterrupted) + "\n");
-  EXPECT_TRUE(shop_.Log().ends_with("- Cassa 0 OK\r\n" + std::string(kInterrupted) + "\r\n"))
-      << shop_.Log();
-  EXPECT_EQ(ReadBytes(LocalExport()), kOldExport);
-  EXPECT_EQ(OrbisFolder(), (std::vector<std::string>{"articoli.csv", "bkp", "dati.mdb"}));
-  EXPECT_FALSE(fs::exists(Remote("12/articoli.csv")));
-  ExpectNoReaderLeft();
+  EXPECT_LT(took, std::chrono::seconds(3)) << "the wait went on after the signal";
+  EXPECT_EQ(shop_.Log(), std::string(kInterrupted) + "\r\n");
 }
 
 // The signal comes while the server holds part of the upload: the part is deleted, the server's
