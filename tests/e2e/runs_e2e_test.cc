@@ -68,10 +68,13 @@ bool WaitFor(const std::function<bool()>& ready, int seconds = 60) {
   return true;
 }
 
-// Whether process `pid` has `path` open.
+// Whether the program, running as process `pid`, has `path` open (before the program is started,
+// the forked test process holds the test's own descriptors).
 bool HoldsOpen(pid_t pid, const fs::path& path) {
   std::error_code error;
-  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+  const fs::path proc = "/proc/" + std::to_string(pid);
+  if (fs::read_symlink(proc / "exe", error) != fs::path(CATPUB_E2E_EXECUTABLE)) return false;
+  for (const auto& fd : fs::directory_iterator(proc / "fd", error)) {
     if (fs::read_symlink(fd.path(), error) == path) return true;
   }
   return false;
