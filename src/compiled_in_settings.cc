@@ -2,6 +2,7 @@
 // compiles this file with the settings header generated for it (catpub_compile_in_server in
 // src/CMakeLists.txt), so the libraries hold no server of their own.
 #include "platform/curl_ftp_control.h"
+#include "platform/shop_lock.h"
 #include "publish/upload.h"
 #include "publish_settings.h"
 
@@ -16,6 +17,10 @@ CurlFtpSettings CompiledInFtpSettings() {
   compiled_in.timeouts.reply_seconds = settings::kPublishFtpReplyTimeout;
   compiled_in.timeouts.stall_seconds = settings::kPublishFtpStallTimeout;
   return compiled_in;
+}
+
+std::chrono::seconds CompiledInShopLockWait() {
+  return std::chrono::seconds(settings::kRunLockTimeout);
 }
 
 }  // namespace catpub::platform

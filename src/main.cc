@@ -1,6 +1,7 @@
 // catalog-publisher: one run of the shop's catalogue publication. Wires the real platform to Form1
 // and returns how the run ended as the exit status.
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -11,26 +12,45 @@
 #include "log/run_log.h"
 #include "platform/clock.h"
 #include "platform/curl_ftp_control.h"
+#include "platform/interruption.h"
 #include "platform/posix_numbered_files.h"
+#include "platform/shop_lock.h"
 #include "platform/windows_file_system.h"
 #include "publish/upload.h"
 #include "ui/headless_window.h"
 #include "ui/make_window_host.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int PublishOnce() {
   using namespace catpub;
-  if (std::optional<int> answered = app::AnswerCommandLine(argc, argv, stdout, stderr)) {
-    return *answered;
-  }
   platform::WindowsFileSystem fs = platform::WindowsFileSystem::FromEnvironment();
   platform::PosixNumberedFiles files(fs);
   platform::SystemClock clock;
-  log::RunLog run_log(fs, files, clock);
+  log::RunLog run_log(files, clock);
   db::MdbTableSource tables(fs);
   platform::CurlFtpControl ftp(fs, platform::CompiledInFtpSettings());
   std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
   app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
+  platform::FolderLock shop(fs, "C:\\orbis", platform::CompiledInShopLockWait());
   // Headless, a message box would only repeat on standard error what the report prints there.
   const bool message_box = dynamic_cast<ui::HeadlessWindow*>(window.get()) == nullptr;
-  return app::Run(*window, form, run_log, stderr, message_box);
+  return app::Run(*window, form, run_log, shop, stderr, message_box);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::optional<int> answered =
+          catpub::app::AnswerCommandLine(argc, argv, stdout, stderr)) {
+    return *answered;
+  }
+  catpub::platform::CatchInterruptions();
+  // What fails before the run starts (the FTP library, the display) has no log to go to yet.
+  try {
+    return PublishOnce();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "ERRORE : avvio del programma non riuscito: %s\n", error.what());
+    return catpub::app::kFatal;
+  }
 }

@@ -14,8 +14,10 @@ Fault modes:
     deny-stor       every STOR is refused (550)
     drop-transfer   an upload is cut after its first 64 KiB: data and control connections close
     stall-login     PASS is never answered
+    stall-after-login  after the login and PWD no command is ever answered
     stall-cwd       CWD is never answered
     stall-transfer  an upload stops being read after its first 64 KiB; the connections stay open
+    truncate-stor   an upload is read whole but only its first 64 KiB are stored; answered 226
 
 A PORT that is taken ends the server at once with status 3 and a message saying so on standard
 error. Each control connection is logged as "FTP session opened (connect)" on standard error.
@@ -33,8 +35,23 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 FAULTS = ("none", "refuse-login", "deny-dirs", "deny-stor", "drop-transfer",
-          "stall-login", "stall-cwd", "stall-transfer")
+          "stall-login", "stall-after-login", "stall-cwd", "stall-transfer", "truncate-stor")
 CUT_AFTER_BYTES = 64 * 1024
+
+
+class TruncatingFile:
+    """A file that keeps only the first CUT_AFTER_BYTES written to it."""
+
+    def __init__(self, file):
+        self._file = file
+
+    def write(self, data):
+        keep = max(0, CUT_AFTER_BYTES - self._file.tell())
+        self._file.write(data[:keep])
+        return len(data)
+
+    def __getattr__(self, name):
+        return getattr(self._file, name)
 
 
 class RefusingAuthorizer(DummyAuthorizer):
@@ -44,11 +61,15 @@ class RefusingAuthorizer(DummyAuthorizer):
 
 def data_handler_class(base, fault):
     """The data-connection handler for a fault mode, derived from `base`."""
-    if fault not in ("drop-transfer", "stall-transfer"):
+    if fault not in ("drop-transfer", "stall-transfer", "truncate-stor"):
         return base
 
     class FaultyDTPHandler(base):
         def handle_read(self):
+            if fault == "truncate-stor":
+                if self.file_obj is not None and not isinstance(self.file_obj, TruncatingFile):
+                    self.file_obj = TruncatingFile(self.file_obj)
+                return super().handle_read()
             if self.tot_bytes_received >= CUT_AFTER_BYTES:
                 if fault == "drop-transfer":
                     cmd_channel = self.cmd_channel
@@ -91,6 +112,12 @@ def control_handler_class(base, fault):
                 self.respond("550 Permission denied.")
                 return None
             return super().ftp_STOR(file, mode)
+
+        def process_command(self, cmd, *args, **kwargs):
+            if (fault == "stall-after-login" and self.authenticated
+                    and cmd not in ("USER", "PASS", "PWD")):
+                return None
+            return super().process_command(cmd, *args, **kwargs)
 
         def ftp_PASS(self, line):
             if fault == "stall-login":

@@ -26,7 +26,8 @@ struct FtpServerOptions {
   std::filesystem::path root;  // served as "/"
   std::string user;
   std::string password;
-  // none, refuse-login, deny-dirs, deny-stor, drop-transfer, stall-login, stall-cwd, stall-transfer
+  // none, refuse-login, deny-dirs, deny-stor, drop-transfer, stall-login, stall-after-login,
+  // stall-cwd, stall-transfer, truncate-stor (tests/ftp_server.py)
   std::string fault = "none";
   std::filesystem::path tls_cert;  // PEM certificate and key: TLS required on control and data
   std::filesystem::path tls_key;

@@ -58,7 +58,7 @@ class Form1Test : public ::testing::Test {
   testing::FakeFileSystem fs_{disk_};
   testing::FakeNumberedFiles files_{disk_};
   testing::FakeClock clock_;
-  log::RunLog run_log_{fs_, files_, clock_};
+  log::RunLog run_log_{files_, clock_};
   testing::InMemoryTables tables_;
   testing::RecordingWindow window_;
   testing::RecordingFtpControl ftp_;

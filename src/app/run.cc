@@ -1,8 +1,10 @@
 #include "app/run.h"
 
+#include <new>
 #include <string>
 
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 
 namespace catpub::app {
 namespace {
@@ -18,27 +20,53 @@ void Report(const std::string& line, ui::WindowHost& host, log::RunLog& run_log,
     run_log.CloseAllFiles();
   } catch (const FatalError&) {
   }
-  if (message_box) host.ShowMessage(line);
+  // Nobody is left to press OK on a run that was asked to end.
+  if (message_box && platform::InterruptingSignal() == 0) host.ShowMessage(line);
 }
 
-}  // namespace
+// A message that already is a log line (the export's own) is kept as it stands.
+std::string FatalLine(const std::string& what) {
+  return what.starts_with("ERRORE") ? what : "ERRORE : " + what;
+}
 
-ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, std::FILE* err,
-               bool message_box) {
+// Form1's life in the host, and how it ended; `failure` is set to the line to report.
+ExitStatus Raise(ui::WindowHost& host, Form1& form, std::string& failure) {
   try {
     const bool shown = host.Run(form);
-    if (const std::optional<std::string>& failure = form.upload_failure()) {
-      Report(*failure, host, run_log, err, false);
+    if (const std::optional<std::string>& upload = form.upload_failure()) {
+      failure = *upload;
       return kUploadFailed;
     }
     return shown ? kConfigurationError : kPublished;
   } catch (const FatalError& error) {
-    // A message that already is a log line (the export's own) is kept as it stands.
-    const std::string what = error.what();
-    const std::string line = what.starts_with("ERRORE") ? what : "ERRORE : " + what;
-    Report(line, host, run_log, err, message_box);
+    failure = FatalLine(error.what());
+  } catch (const std::bad_alloc&) {
+    failure = "ERRORE : memoria esaurita";
+  } catch (const std::exception& error) {
+    failure = std::string("ERRORE : errore imprevisto: ") + error.what();
+  }
+  return kFatal;
+}
+
+}  // namespace
+
+ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
+               std::FILE* err, bool message_box) {
+  if (!lock.Take()) {
+    const bool interrupted = platform::InterruptingSignal() != 0;
+    Report(interrupted ? platform::InterruptionLine() : lock.BusyLine(), host, run_log, err, false);
     return kFatal;
   }
+  std::string failure;
+  ExitStatus status = Raise(host, form, failure);
+  if (platform::InterruptingSignal() != 0) {
+    // What failed after the signal (a reader that the same Ctrl-C ended, an aborted transfer)
+    // failed because of it.
+    failure = platform::InterruptionLine();
+    status = kFatal;
+  }
+  if (!failure.empty()) Report(failure, host, run_log, err, message_box && status == kFatal);
+  return status;
 }
 
 }  // namespace catpub::app

@@ -5,6 +5,7 @@
 
 #include "app/form1.h"
 #include "log/run_log.h"
+#include "platform/shop_lock.h"
 #include "ui/window.h"
 
 namespace catpub::app {
@@ -16,10 +17,14 @@ enum ExitStatus : int {
   kFatal = 3,               // the run could not go on
 };
 
-// Raises Form1's life in `host`. A failure that ends the run is reported on `err` as one line
-// starting with "ERRORE", appended as a plain line to the run log (reopened if it was closed) and,
-// when `message_box` is set, shown in a message box.
-ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, std::FILE* err,
-               bool message_box);
+// Takes the shop (`lock`), then raises Form1's life in `host`. A failure that ends the run is
+// reported on `err` as one line starting with "ERRORE", appended as a plain line to the run log
+// (reopened if it was closed) and, when `message_box` is set, shown in a message box. Any exception
+// counts as a fatal error (status 3), so the run never ends with an abort; a run that a signal
+// interrupted reports that, whatever else failed on the way out, with status 3. A shop that another
+// run holds for longer than the lock waits is reported the same way, and this run does nothing
+// else.
+ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
+               std::FILE* err, bool message_box);
 
 }  // namespace catpub::app

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+
 #include "fakes/fake_platform.h"
-#include "fakes/recording_window.h"
 #include "fakes/in_memory_tables.h"
 #include "fakes/recording_ftp_control.h"
+#include "fakes/recording_window.h"
 
 namespace catpub::app {
 namespace {
@@ -13,12 +17,24 @@ namespace {
 using Lines = std::vector<std::string>;
 using testing::MemoryTable;
 
+// A shop that is free, or held by another run for longer than a run waits.
+class FakeShopLock : public platform::ShopLock {
+ public:
+  bool held_elsewhere = false;
+  std::function<void()> on_take;
+  bool Take() override {
+    if (on_take) on_take();
+    return !held_elsewhere;
+  }
+  std::string BusyLine() const override { return "ERRORE : shop busy"; }
+};
+
 class RunTest : public ::testing::Test {
  protected:
   RunTest() { disk_.folders = {"c:\\orbis\\bkp\\"}; }
   ~RunTest() override { std::fclose(err_); }
 
-  ExitStatus RunOnce() { return app::Run(window_, form_, run_log_, err_, true); }
+  ExitStatus RunOnce() { return app::Run(window_, form_, run_log_, lock_, err_, true); }
   std::string Err() {
     std::fflush(err_);
     std::rewind(err_);
@@ -33,10 +49,11 @@ class RunTest : public ::testing::Test {
   testing::FakeFileSystem fs_{disk_};
   testing::FakeNumberedFiles files_{disk_};
   testing::FakeClock clock_;
-  log::RunLog run_log_{fs_, files_, clock_};
+  log::RunLog run_log_{files_, clock_};
   testing::InMemoryTables tables_;
   testing::RecordingWindow window_;
   testing::RecordingFtpControl ftp_;
+  FakeShopLock lock_;
   Form1 form_{window_, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
 };
 
@@ -63,6 +80,50 @@ TEST_F(RunTest, AMissingLogFolderIsReportedWithoutALog) {
   EXPECT_NE(Err().find("ERRORE : cannot open C:\\orbis\\bkp\\logrul3_07122026.txt"),
             std::string::npos);
   EXPECT_TRUE(disk_.files.empty());
+}
+
+TEST_F(RunTest, AnyExceptionIsAFatalErrorNeverAnAbort) {
+  const struct {
+    const char* what;
+    std::function<void()> fail;
+    std::string line;
+  } cases[] = {
+      {"out of memory", [] { throw std::bad_alloc(); }, "ERRORE : memoria esaurita"},
+      {"another exception", [] { throw std::runtime_error("conversion failed"); },
+       "ERRORE : errore imprevisto: conversion failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    disk_.files.clear();
+    std::rewind(err_);
+    testing::RecordingWindow window;
+    window.on_current_drive = c.fail;
+    Form1 form{window, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
+    EXPECT_EQ(app::Run(window, form, run_log_, lock_, err_, true), kFatal);
+    EXPECT_EQ(Log(), (Lines{c.line}));
+    EXPECT_TRUE(Err().starts_with(c.line + "\n")) << Err();
+    EXPECT_EQ(window.calls().back(), "ShowMessage(" + c.line + ")");
+    EXPECT_FALSE(files_.IsOpen(2));
+  }
+}
+
+TEST_F(RunTest, AShopHeldByAnotherRunIsReportedAndNothingElseHappens) {
+  disk_.Put("C:\\orbis\\bkp\\logrul3_07122026.txt", {"the other run"});
+  lock_.held_elsewhere = true;
+  EXPECT_EQ(RunOnce(), kFatal);
+  EXPECT_EQ(Log(), (Lines{"the other run", "ERRORE : shop busy"}));
+  EXPECT_EQ(Err(), "ERRORE : shop busy\n");
+  EXPECT_TRUE(window_.calls().empty()) << "the window was used";
+}
+
+TEST_F(RunTest, TheShopIsTakenBeforeTheRunLogIsOpened) {
+  int takes = 0;
+  lock_.on_take = [&] {
+    ++takes;
+    EXPECT_TRUE(disk_.files.empty()) << "the run log was touched first";
+  };
+  EXPECT_EQ(RunOnce(), kConfigurationError);
+  EXPECT_EQ(takes, 1);
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 
 extern char** environ;
 
@@ -22,6 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 // The beginning of the child's standard error that is kept; the rest is counted and dropped.
 constexpr size_t kErrorsKept = 4096;
+constexpr int kInterruptionCheckMs = 100;
 // Room for the reader's large row frames; the kernel may grant less.
 constexpr int kPipeSize = 1 << 20;
 
@@ -161,10 +164,17 @@ bool ChildProcess::WaitForOutput() {
   const Clock::time_point deadline = Clock::now() + idle_limit_;
   for (;;) {
     pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
-    int ready = ::poll(fds, err_fd_ >= 0 ? 2 : 1, MillisecondsUntil(deadline));
+    // In slices, so that a run asked to end by a signal (which another thread may have taken)
+    // does not wait out a silent reader.
+    int ready = ::poll(fds, err_fd_ >= 0 ? 2 : 1,
+                       std::min(MillisecondsUntil(deadline), kInterruptionCheckMs));
     if (ready < 0 && errno != EINTR) return true;  // let read() report the trouble
     if (ready > 0 && fds[1].revents) DrainErrors();
     if (ready > 0 && fds[0].revents) return true;
+    if (platform::InterruptingSignal() != 0) {
+      Kill();
+      return false;
+    }
     if (ready == 0 && Clock::now() >= deadline) {
       killed_by_watchdog_ = true;
       Kill();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <future>
+#include <new>
 #include <optional>
 
 #include "db/in_background.h"
@@ -147,16 +148,22 @@ DataSource::Index DataSource::BuildIndex(std::vector<std::unique_ptr<RowCursor>>
   // The later parts are indexed on threads of their own while this one takes the first; each is
   // then added after the parts before it, so that the first row of each key still wins. A failure
   // of an earlier part is the one reported.
-  const uint64_t stored = parts.front()->RowsStored();
-  std::vector<FirstRowIndex> later(parts.size() - 1);
-  std::vector<std::future<void>> indexing;
-  for (size_t part = 1; part < parts.size(); ++part) {
-    indexing.push_back(InBackground(
-        [&, part] { index_part(*parts[part], later[part - 1], stored / parts.size()); }));
+  try {
+    const uint64_t stored = parts.front()->RowsStored();
+    std::vector<FirstRowIndex> later(parts.size() - 1);
+    std::vector<std::future<void>> indexing;
+    for (size_t part = 1; part < parts.size(); ++part) {
+      indexing.push_back(InBackground(
+          [&, part] { index_part(*parts[part], later[part - 1], stored / parts.size()); }));
+    }
+    index_part(*parts.front(), index.first_rows, stored);
+    for (std::future<void>& part : indexing) part.get();
+    for (FirstRowIndex& part : later) index.first_rows.Absorb(std::move(part));
+  } catch (const std::bad_alloc&) {
+    // A price list larger than the memory the run may take is a failure of this run, named here.
+    throw FatalError("memoria esaurita nell'indice della tabella " + source.table + " di " +
+                     database);
   }
-  index_part(*parts.front(), index.first_rows, stored);
-  for (std::future<void>& part : indexing) part.get();
-  for (FirstRowIndex& part : later) index.first_rows.Absorb(std::move(part));
   return index;
 }
 

@@ -15,12 +15,14 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <thread>
 
 #include "db/data_source.h"
 #include "db/jet_format.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CATPUB_ASAN 1
@@ -550,6 +552,34 @@ TEST_F(MdbTableSourceTest, AFileThatGetsShorterWhileReadIsNamedSo) {
   MdbTableSource bus = Source(milliseconds(10000), Script("bus", "kill -BUS $$"));
   EXPECT_NE(Failure(bus, "codean", kSlack).find("the reader killed by signal 7"),
             std::string::npos);
+}
+
+// A run that a signal asks to end does not wait out a silent reader's watchdog: the reader is ended
+// at once. In a process of its own, which the signal marks for good.
+TEST_F(MdbTableSourceTest, ASignalEndsTheWaitForASilentReader) {
+  Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
+  const std::filesystem::path silent = Script("silent", "exec sleep 60");
+  EXPECT_EXIT(
+      {
+        platform::CatchInterruptions();
+        MdbTableSource source = Source(milliseconds(20000), silent);
+        std::thread signal([] {
+          std::this_thread::sleep_for(milliseconds(300));
+          kill(getpid(), SIGTERM);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        bool failed = false;
+        try {
+          ReadAll(source, "codean");
+        } catch (const FatalError&) {
+          failed = true;
+        }
+        signal.join();
+        const bool quick = std::chrono::steady_clock::now() - start < std::chrono::seconds(10);
+        std::fprintf(stderr, "failed %d quick %d children %d\n", failed, quick, HasChildren());
+        std::exit(failed && quick && !HasChildren() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "failed 1 quick 1 children 0");
 }
 
 TEST_F(MdbTableSourceTest, AbandonedAndFinishedReadersLeaveNoProcessOrDescriptor) {

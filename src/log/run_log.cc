@@ -7,17 +7,19 @@ constexpr int kLogFile = 2;
 
 }  // namespace
 
-void RunLog::OpenRunLog() {
+void RunLog::NameToday() {
   // The name is cut from the date text at fixed positions: characters 1-2, 4-5 and 7-10 of
   // dd/mm/yyyy.
   const std::string date = platform::DateText(clock_.Now());
   path_ = "C:\\orbis\\bkp\\logrul3_" + date.substr(0, 2) + date.substr(3, 2) + date.substr(6, 4) +
           ".txt";
-  if (fs_.FileExists(path_)) {
-    files_.OpenForAppend(kLogFile, path_);
-  } else {
-    files_.OpenForOutput(kLogFile, path_, platform::Flush::kEachLine);
-  }
+}
+
+void RunLog::OpenRunLog() {
+  NameToday();
+  // Always appending, also when the file is new: a line of another writer is never overwritten,
+  // and a file another process has just created is never truncated.
+  files_.OpenForAppend(kLogFile, path_);
 }
 
 void RunLog::LogStamped(std::string_view message) {
@@ -34,7 +36,7 @@ void RunLog::LogPlain(std::string_view message) { files_.WriteLine(kLogFile, mes
 void RunLog::CloseAllFiles() { files_.CloseAllFiles(); }
 
 void RunLog::AppendAfterClose(std::string_view message) {
-  if (path_.empty()) return;
+  if (path_.empty()) NameToday();
   if (!files_.IsOpen(kLogFile)) files_.OpenForAppend(kLogFile, path_);
   files_.WriteLine(kLogFile, message);
 }

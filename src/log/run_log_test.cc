@@ -10,17 +10,13 @@ namespace {
 
 using testing::FakeClock;
 using testing::FakeDisk;
-using testing::FakeFileSystem;
 using testing::FakeNumberedFiles;
 
 class RunLogTest : public ::testing::Test {
  protected:
-  RunLogTest() : fs_(disk_), files_(disk_), log_(fs_, files_, clock_) {
-    disk_.folders.insert("c:\\orbis\\bkp\\");
-  }
+  RunLogTest() : files_(disk_), log_(files_, clock_) { disk_.folders.insert("c:\\orbis\\bkp\\"); }
 
   FakeDisk disk_;
-  FakeFileSystem fs_;
   FakeNumberedFiles files_;
   FakeClock clock_;
   RunLog log_;
@@ -60,13 +56,20 @@ TEST_F(RunLogTest, TheNextDayStartsANewFile) {
 }
 
 TEST_F(RunLogTest, AFailureReportReopensAClosedLog) {
-  log_.AppendAfterClose("ERRORE : nothing to write to");  // never opened: nothing happens
   log_.OpenRunLog();
   log_.LogStamped("- Cassa 0 OK");
   log_.CloseAllFiles();
   log_.AppendAfterClose("ERRORE : upload failed");
   EXPECT_EQ(disk_.Lines(log_.path()),
             (std::vector<std::string>{"07/12/2026-15:14:07- Cassa 0 OK", "ERRORE : upload failed"}));
+}
+
+// A run that never opened the log (another run held the shop) still reports in today's log.
+TEST_F(RunLogTest, AFailureReportBeforeTheLogWasOpenedGoesToTodaysLog) {
+  disk_.Put("C:\\orbis\\bkp\\logrul3_07122026.txt", {"the other run"});
+  log_.AppendAfterClose("ERRORE : busy");
+  EXPECT_EQ(disk_.Lines("C:\\orbis\\bkp\\logrul3_07122026.txt"),
+            (std::vector<std::string>{"the other run", "ERRORE : busy"}));
 }
 
 TEST_F(RunLogTest, AMissingFolderIsFatalAndNeverCreated) {

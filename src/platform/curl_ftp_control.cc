@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 
 namespace catpub::platform {
 namespace {
@@ -30,6 +31,12 @@ size_t ReadFromFile(char* buffer, size_t size, size_t count, void* user) {
   size_t read = std::fread(buffer, size, count, file);
   if (read == 0 && std::ferror(file)) return CURL_READFUNC_ABORT;
   return read;
+}
+
+// Ends a transfer once a signal has asked the run to end, unless it is the clean-up that removes
+// what the run left on the server.
+int AbortWhenInterrupted(void* cleaning_up, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return InterruptingSignal() != 0 && !*static_cast<bool*>(cleaning_up) ? 1 : 0;
 }
 
 // "dir/name", or `name` alone for the login directory.
@@ -55,7 +62,7 @@ class CurlFtpControl::Session {
  public:
   explicit Session(const CurlFtpSettings& settings) : settings_(settings) {
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-      throw FatalError("FTP: libcurl cannot be initialised");
+      throw FatalError("FTP: libcurl non si inizializza");
     }
     curl_ = curl_easy_init();
     multi_ = curl_multi_init();
@@ -63,7 +70,7 @@ class CurlFtpControl::Session {
       curl_multi_cleanup(multi_);
       curl_easy_cleanup(curl_);
       curl_global_cleanup();
-      throw FatalError("FTP: libcurl cannot create a handle");
+      throw FatalError("FTP: libcurl non crea una connessione");
     }
     curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
     curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
@@ -77,6 +84,9 @@ class CurlFtpControl::Session {
     curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, settings.timeouts.reply_seconds);
     curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, settings.timeouts.stall_seconds);
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, AbortWhenInterrupted);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &cleaning_up_);
     if (settings.tls) {
       curl_easy_setopt(curl_, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
       curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -90,7 +100,6 @@ class CurlFtpControl::Session {
     curl_multi_cleanup(multi_);  // closes the control connection, which the multi handle keeps
     curl_easy_cleanup(curl_);
     curl_slist_free_all(quote_);
-    curl_slist_free_all(postquote_);
     curl_global_cleanup();
   }
 
@@ -130,7 +139,7 @@ class CurlFtpControl::Session {
       if (end == std::string::npos) end = path.size();
       if (end > start) {  // a length of 0 would make libcurl escape up to the terminating NUL
         char* escaped = curl_easy_escape(curl_, path.data() + start, static_cast<int>(end - start));
-        if (escaped == nullptr) throw FatalError("FTP: out of memory");
+        if (escaped == nullptr) throw FatalError("FTP: memoria esaurita");
         url += escaped;
         curl_free(escaped);
       }
@@ -142,9 +151,6 @@ class CurlFtpControl::Session {
 
   void SetQuote(std::initializer_list<std::string> commands) {
     SetList(CURLOPT_QUOTE, quote_, commands);
-  }
-  void SetPostQuote(std::initializer_list<std::string> commands) {
-    SetList(CURLOPT_POSTQUOTE, postquote_, commands);
   }
 
   // One transfer on `url`; afterwards the per-step options are back to a bare request.
@@ -158,12 +164,23 @@ class CurlFtpControl::Session {
     curl_easy_setopt(curl_, CURLOPT_READDATA, nullptr);
     curl_easy_setopt(curl_, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
     SetQuote({});
-    SetPostQuote({});
     return result;
   }
 
   void Fail(const std::string& step, CURLcode result) {
     std::string detail = error_[0] != '\0' ? error_ : curl_easy_strerror(result);
+    if (result == CURLE_OPERATION_TIMEDOUT) {
+      // A server that stopped answering is asked nothing more: the run would wait a full timeout
+      // for each further step. What it said last belongs to an earlier step.
+      stalled_ = true;
+      last_error_ = step + ": il server non risponde (" + detail + ")";
+      return;
+    }
+    if (result == CURLE_ABORTED_BY_CALLBACK) {
+      stalled_ = true;  // the run is ending: nothing more is asked either
+      last_error_ = step + ": interrotto";
+      return;
+    }
     last_error_ = step + ": " + detail;
     if (!last_reply_.empty()) last_error_ += " (risposta del server: " + last_reply_ + ")";
   }
@@ -174,6 +191,31 @@ class CurlFtpControl::Session {
     std::string text = last_error_;
     ReplaceAll(text, password_, "********");
     return text;
+  }
+
+  // True once a step timed out or a signal ended it: every later step then fails at once, keeping
+  // that step's failure.
+  bool stalled() const { return stalled_; }
+
+  // Asks the server to delete `path`, once, also after a signal; whether it could is not reported,
+  // since what failed before is the failure to report.
+  void Delete(const std::string& path) {
+    const std::string failure = last_error_;
+    cleaning_up_ = true;
+    SetQuote({"DELE " + path});
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+    Run(root_url_);
+    cleaning_up_ = false;
+    last_error_ = failure;
+  }
+
+  // The size of the remote file as the server reports it (SIZE); -1 when it does not.
+  curl_off_t RemoteSize(const std::string& path, CURLcode& result) {
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+    result = Run(Url(path));
+    curl_off_t size = -1;
+    if (result == CURLE_OK) curl_easy_getinfo(curl_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
+    return size;
   }
 
   std::string target_dir;
@@ -210,7 +252,7 @@ class CurlFtpControl::Session {
     list = nullptr;
     for (const std::string& command : commands) {
       curl_slist* longer = curl_slist_append(list, command.c_str());
-      if (longer == nullptr) throw FatalError("FTP: out of memory");
+      if (longer == nullptr) throw FatalError("FTP: memoria esaurita");
       list = longer;
     }
     if (list != nullptr) curl_easy_setopt(curl_, option, list);
@@ -218,11 +260,12 @@ class CurlFtpControl::Session {
 
   const CurlFtpSettings settings_;
   static constexpr int kMaxWaitMs = 10;
+  bool stalled_ = false;
+  bool cleaning_up_ = false;  // read by AbortWhenInterrupted
   CURL* curl_ = nullptr;
   CURLM* multi_ = nullptr;  // holds the connection between steps
   char error_[CURL_ERROR_SIZE] = {};
   curl_slist* quote_ = nullptr;
-  curl_slist* postquote_ = nullptr;
   std::string last_reply_;
   std::string last_error_;
   std::string root_url_;
@@ -248,6 +291,7 @@ void CurlFtpControl::SetPassive(int32_t passive) {
 
 int32_t CurlFtpControl::Connect() {
   Session& s = *session_;
+  if (s.stalled()) return 0;
   if (s.root_url().empty()) {
     s.Fail("connessione: nessun server indicato");
     return 0;
@@ -262,6 +306,7 @@ int32_t CurlFtpControl::Connect() {
 int32_t CurlFtpControl::ChangeRemoteDir(const std::string& dir) {
   Session& s = *session_;
   s.target_dir = dir;
+  if (s.stalled()) return 0;
   curl_easy_setopt(s.curl(), CURLOPT_NOBODY, 1L);
   CURLcode result = s.Run(s.Url(InDir(dir, "")));
   if (result == CURLE_OK) return 1;
@@ -272,6 +317,7 @@ int32_t CurlFtpControl::ChangeRemoteDir(const std::string& dir) {
 int32_t CurlFtpControl::CreateRemoteDir(const std::string& dir) {
   Session& s = *session_;
   s.target_dir = dir;
+  if (s.stalled()) return 0;
   s.SetQuote({"MKD " + dir});
   curl_easy_setopt(s.curl(), CURLOPT_NOBODY, 1L);
   CURLcode result = s.Run(s.root_url());
@@ -282,33 +328,52 @@ int32_t CurlFtpControl::CreateRemoteDir(const std::string& dir) {
 
 int32_t CurlFtpControl::PutFile(const std::string& local_path, const std::string& remote_name) {
   Session& s = *session_;
-  std::string step = "invio di " + local_path;
-  std::filesystem::path path = fs_.LocalPath(local_path);
-  File file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (s.stalled()) return 0;
+  const std::string step = "invio di " + local_path;
+  File file(std::fopen(fs_.LocalPath(local_path).c_str(), "rb"), &std::fclose);
   struct stat status {};
   if (file == nullptr || fstat(fileno(file.get()), &status) != 0) {
-    s.Fail(step + ": " + path.string() + " non leggibile: " + std::strerror(errno));
+    s.Fail(step + ": file non leggibile: " + std::strerror(errno));
     return 0;
   }
   if (!S_ISREG(status.st_mode)) {
-    s.Fail(step + ": " + path.string() + " non è un file");
+    s.Fail(step + ": non è un file");
     return 0;
   }
-  std::string part = InDir(s.target_dir, remote_name + ".part");
-  std::string final_name = InDir(s.target_dir, remote_name);
-  s.SetPostQuote({"RNFR " + part, "RNTO " + final_name});
+  const std::string part = InDir(s.target_dir, remote_name + ".part");
+  const std::string final_name = InDir(s.target_dir, remote_name);
+  const auto size = static_cast<curl_off_t>(status.st_size);
   curl_easy_setopt(s.curl(), CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(s.curl(), CURLOPT_READDATA, file.get());
-  curl_easy_setopt(s.curl(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(status.st_size));
+  curl_easy_setopt(s.curl(), CURLOPT_INFILESIZE_LARGE, size);
+  // Whatever fails, what the server holds of the file is deleted, unless it stopped answering.
+  auto failed = [&](const std::string& what, CURLcode result) {
+    s.Fail(what, result);
+    if (result != CURLE_OPERATION_TIMEDOUT) s.Delete(part);
+    return 0;
+  };
   CURLcode result = s.Run(s.Url(part));
-  if (result == CURLE_OK) return 1;
-  if (result == CURLE_QUOTE_ERROR) {
-    s.Fail("rinomina di " + part + " in " + final_name, result);
-  } else {
-    s.Fail(step + " in " + part, result);
+  if (result != CURLE_OK) return failed(step + " in " + part, result);
+  // A server may answer 226 for a file it did not store whole (a full disk, a quota): only a file
+  // of the size sent is put in place.
+  const curl_off_t stored = s.RemoteSize(part, result);
+  if (result != CURLE_OK) return failed("verifica della dimensione di " + part, result);
+  if (stored != size) {
+    s.Fail(step + " in " + part + ": il server ha ricevuto " +
+           (stored < 0 ? std::string("una dimensione che non dichiara")
+                       : std::to_string(stored) + " byte") +
+           " su " + std::to_string(size));
+    s.Delete(part);
+    return 0;
   }
-  return 0;
+  s.SetQuote({"RNFR " + part, "RNTO " + final_name});
+  curl_easy_setopt(s.curl(), CURLOPT_NOBODY, 1L);
+  result = s.Run(s.root_url());
+  if (result != CURLE_OK) return failed("rinomina di " + part + " in " + final_name, result);
+  return 1;
 }
+
+bool CurlFtpControl::Stalled() const { return session_->stalled(); }
 
 std::string CurlFtpControl::LastError() const { return session_->LastError(); }
 

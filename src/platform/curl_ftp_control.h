@@ -59,14 +59,18 @@ class CurlFtpControl final : public FtpControl {
   int32_t ChangeRemoteDir(const std::string& dir) override;
   // Creates the directory (its last level, MKD): 1 on success, 0 on failure.
   int32_t CreateRemoteDir(const std::string& dir) override;
-  // Uploads the local file as `remote_name` + ".part", then renames it to `remote_name`, replacing
-  // an older file, so the server never shows a partial `remote_name`. 1 on success, 0 on failure
-  // (the local file unreadable, the directory, the transfer or the rename failed).
+  // Uploads the local file as `remote_name` + ".part" (replacing one an earlier run left), checks
+  // that the server holds as many bytes as were sent (SIZE), then renames it to `remote_name`,
+  // replacing an older file, so the server never shows a partial or truncated `remote_name`. 1 on
+  // success, 0 on failure (the local file unreadable, the directory, the transfer, the size or the
+  // rename failed); the ".part" is then deleted, unless the server stopped answering.
   int32_t PutFile(const std::string& local_path, const std::string& remote_name) override;
   // The step that failed last, with libcurl's error text and the server's last reply, e.g.
   // "accesso a ftp://127.0.0.1:21/ come vellum: Access denied: 530 (risposta del server: 530 Login
   // incorrect.)". Empty before any failure.
   std::string LastError() const override;
+  // After a timeout (a step's reply, the connect, a transfer that stopped moving) or a signal.
+  bool Stalled() const override;
 
  private:
   class Session;  // the easy handle with its error buffer and lists; lives on the heap, never moves

@@ -236,6 +236,62 @@ TEST_F(CurlFtpControlTest, DeniedStoreFailsTheUpload) {
   EXPECT_EQ(ServedFiles(), "");
 }
 
+// The size check and the rename add steps, never a connection; a ".part" an earlier run left is
+// replaced.
+TEST_F(CurlFtpControlTest, AnOldPartFileIsReplacedAndTheUploadVerifiedOnOneConnection) {
+  StartServer();
+  WriteAll(served_ / "var/www/vellum/orbis/12/articoli.csv.part", Bytes(5 << 20, 3));
+  const std::string bytes = Bytes(1 << 20, 4);
+  WriteExport(bytes);
+  auto control = Control();
+  ASSERT_EQ(control->Connect(), 1) << control->LastError();
+  ASSERT_EQ(control->ChangeRemoteDir(kDir), 1) << control->LastError();
+  ASSERT_EQ(control->PutFile(kLocal, "articoli.csv"), 1) << control->LastError();
+  EXPECT_EQ(ServedFiles(), "var/www/vellum/orbis/12/articoli.csv:" + std::to_string(1 << 20) + " ");
+  EXPECT_TRUE(ReadAll(served_ / "var/www/vellum/orbis/12/articoli.csv") == bytes);
+  const std::string log = server_->Log();
+  EXPECT_EQ(log.find("session opened"), log.rfind("session opened")) << log;
+}
+
+// A server that answers 226 for a file it stored only in part: the file is not put in place, and
+// the part it kept is deleted.
+TEST_F(CurlFtpControlTest, AServerThatStoresLessThanItWasSentFailsTheUpload) {
+  StartServer("truncate-stor");
+  WriteAll(served_ / "var/www/vellum/orbis/12/articoli.csv", "old catalogue\r\n");
+  WriteExport(Bytes(1 << 20, 5));
+  auto control = Control();
+  ASSERT_EQ(control->Connect(), 1) << control->LastError();
+  ASSERT_EQ(control->ChangeRemoteDir(kDir), 1) << control->LastError();
+  EXPECT_EQ(control->PutFile(kLocal, "articoli.csv"), 0);
+  ExpectError(*control, "invio di C:\\orbis\\articoli.csv",
+              "il server ha ricevuto 65536 byte su 1048576");
+  EXPECT_EQ(ServedFiles(), "var/www/vellum/orbis/12/articoli.csv:15 ");
+  EXPECT_FALSE(control->Stalled());
+}
+
+// Once a step has waited a whole timeout, the later steps fail at once with that step's failure.
+TEST_F(CurlFtpControlTest, AfterAStalledStepNothingMoreIsAsked) {
+  StartServer("stall-after-login");
+  WriteExport("8001234567890;LATTE;\r\n");
+  auto control = Control({10, 1, 10});
+  ASSERT_EQ(control->Connect(), 1) << control->LastError();
+  EXPECT_FALSE(control->Stalled());
+  EXPECT_EQ(control->ChangeRemoteDir(kDir), 0);
+  EXPECT_TRUE(control->Stalled());
+  const std::string failure = control->LastError();
+  ExpectError(*control, "cambio di directory in /var/www/vellum/orbis/12",
+              "il server non risponde");
+  EXPECT_EQ(failure.find("257"), std::string::npos) << "an earlier step's reply: " << failure;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(control->CreateRemoteDir(kDir), 0);
+  EXPECT_EQ(control->PutFile(kLocal, "articoli.csv"), 0);
+  EXPECT_EQ(control->Connect(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(control->LastError(), failure);
+  const std::string log = server_->Log();
+  EXPECT_EQ(log.find("session opened"), log.rfind("session opened")) << log;
+}
+
 TEST_F(CurlFtpControlTest, ADroppedTransferLeavesTheOldFileInPlace) {
   StartServer("drop-transfer");
   WriteAll(served_ / "var/www/vellum/orbis/12/articoli.csv", "old catalogue\r\n");
@@ -246,7 +302,8 @@ TEST_F(CurlFtpControlTest, ADroppedTransferLeavesTheOldFileInPlace) {
   EXPECT_EQ(control->PutFile(kLocal, "articoli.csv"), 0);
   ExpectError(*control, "invio di C:\\orbis\\articoli.csv", "");
   EXPECT_EQ(ReadAll(served_ / "var/www/vellum/orbis/12/articoli.csv"), "old catalogue\r\n");
-  EXPECT_LT(fs::file_size(served_ / "var/www/vellum/orbis/12/articoli.csv.part"), 4u << 20);
+  // What the server received of the file is deleted, over a new connection.
+  EXPECT_EQ(ServedFiles(), "var/www/vellum/orbis/12/articoli.csv:15 ");
 }
 
 // A server that stops answering, or stops reading an upload, fails the step once the timeout for

@@ -28,6 +28,9 @@ class FtpControl {
   // What the last failed step was told by the server (or the transport), for the run log. Never
   // contains the password.
   virtual std::string LastError() const = 0;
+  // True once a step failed because the server stopped answering (or a signal ended it): every
+  // later step fails at once without asking the server, and LastError stays that step's.
+  virtual bool Stalled() const = 0;
 };
 
 }  // namespace catpub::platform

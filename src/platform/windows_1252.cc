@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
-#include <stdexcept>
+#include <new>
+
+#include "platform/fatal_error.h"
 
 namespace catpub::platform {
 namespace {
@@ -12,7 +14,7 @@ iconv_t Converter() {
   static const iconv_t converter = [] {
     iconv_t cd = iconv_open("WINDOWS-1252", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-      throw std::runtime_error("iconv cannot convert UTF-8 to WINDOWS-1252");
+      throw FatalError("conversione del testo in Windows-1252 non disponibile (iconv)");
     }
     return cd;
   }();
@@ -50,9 +52,8 @@ void AppendByIconv(std::string_view sequence, std::string& out) {
   }
 }
 
-}  // namespace
-
-void AppendWindows1252(std::string_view text, std::string& out) {
+// AppendWindows1252 without its handling of a failed allocation.
+void AppendConverted(std::string_view text, std::string& out) {
   // Nearly every character is ASCII or a Latin-1 letter (U+00A0 to U+00FF), whose Windows-1252
   // codes are their own numbers; iconv is asked only about the others.
   size_t at = 0;
@@ -75,6 +76,16 @@ void AppendWindows1252(std::string_view text, std::string& out) {
     }
     AppendByIconv(text.substr(at, length), out);
     at += length;
+  }
+}
+
+}  // namespace
+
+void AppendWindows1252(std::string_view text, std::string& out) {
+  try {
+    AppendConverted(text, out);
+  } catch (const std::bad_alloc&) {
+    throw FatalError("memoria esaurita nella conversione del testo in Windows-1252");
   }
 }
 

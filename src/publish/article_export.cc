@@ -1,5 +1,7 @@
 #include "publish/article_export.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <optional>
 #include <string_view>
@@ -8,6 +10,7 @@
 
 #include "db/file_stamp.h"
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 #include "publish/converted.h"
 #include "publish/currency.h"
 #include "publish/export_failure.h"
@@ -54,21 +57,20 @@ class TemporaryExport {
     } catch (const FatalError&) {
       // The error that ended the export is the one reported; the file is discarded anyway.
     }
-    fs_.Remove(kExportTempPath);
+    fs_.Remove(path_);
   }
 
-  void Open() {
-    files_.OpenForOutput(kExportFileNumber, kExportTempPath, platform::Flush::kOnClose);
-  }
+  void Open() { files_.OpenForOutput(kExportFileNumber, path_, platform::Flush::kOnClose); }
   void Publish() {
     files_.CloseAllFiles();
-    fs_.Replace(kExportTempPath, kExportPath);
+    fs_.Replace(path_, kExportPath);
     published_ = true;
   }
 
  private:
   platform::NumberedFiles& files_;
   platform::FileSystem& fs_;
+  const std::string path_ = ExportTempPath();
   bool published_ = false;
 };
 
@@ -96,6 +98,7 @@ class ArticleWalk {
  private:
   void Walk() {
     for (row_number_ = 1; !codean_.Eof(); ++row_number_) {
+      platform::ThrowIfInterrupted();
       try {
         ProcessRow();
       } catch (const FatalError& error) {
@@ -260,6 +263,10 @@ class ArticleWalk {
 
 }  // namespace
 
+std::string ExportTempPath() {
+  return std::string(kExportPath) + "." + std::to_string(::getpid()) + ".tmp";
+}
+
 namespace {
 
 // One export from one reading of the data database, whose stamp was `before` when the reading
@@ -299,8 +306,9 @@ std::optional<bool> ExportOnce(const std::string& dataDbPath, db::DataSource& co
     }
     return true;
   } catch (const FatalError&) {
-    // Rows read while the file was being written may not fit together: that is no damage yet.
-    if (changed()) return std::nullopt;
+    // Rows read while the file was being written may not fit together: that is no damage yet. A
+    // run asked to end ends, whatever the file did.
+    if (platform::InterruptingSignal() == 0 && changed()) return std::nullopt;
     throw;
   }
 }

@@ -12,9 +12,10 @@
 namespace catpub::publish {
 
 inline constexpr char kExportPath[] = "C:\\orbis\\articoli.csv";
-// The export is written here first and renamed over kExportPath only once complete, so that the
-// published file is never a half-written one.
-inline constexpr char kExportTempPath[] = "C:\\orbis\\articoli.csv.tmp";
+// The export is written to a temporary file first and renamed over kExportPath only once complete,
+// so that the published file is never a half-written one. Its name is this run's own,
+// "C:\orbis\articoli.csv." + process id + ".tmp", so that no two runs ever write one file.
+std::string ExportTempPath();
 inline constexpr int kExportFileNumber = 5;
 
 // Points `codean` at dataDbPath with "select * from codean " and walks its rows in stored order.

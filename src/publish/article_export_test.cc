@@ -1,6 +1,7 @@
 #include "publish/article_export.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -104,7 +105,7 @@ class ArticleExportTest : public ::testing::Test {
   void ExpectPreviousExportKept() const {
     ASSERT_TRUE(disk_.Has(kExportPath));
     EXPECT_EQ(Exported(), std::vector<std::string>{"previous"});
-    EXPECT_FALSE(disk_.Has(kExportTempPath));
+    EXPECT_FALSE(disk_.Has(ExportTempPath()));
   }
 
   InMemoryTables tables_;
@@ -123,10 +124,11 @@ TEST_F(ArticleExportTest, OneLinePerArticleInBarcodeOrderThroughATemporaryFile) 
 
   EXPECT_EQ(Exported(), (std::vector<std::string>{kLatteLine, Line("8000000000002", "PANE")}));
   EXPECT_EQ(Exported()[0], Line("8001234567890"));
-  EXPECT_EQ(files_.opened, std::vector<std::string>{"5 C:\\orbis\\articoli.csv.tmp"});
+  EXPECT_EQ(files_.opened, std::vector<std::string>{"5 C:\\orbis\\articoli.csv." +
+                                                    std::to_string(getpid()) + ".tmp"});
   EXPECT_EQ(files_.flushes, std::vector<platform::Flush>{platform::Flush::kOnClose});
   EXPECT_FALSE(files_.IsOpen(5));
-  EXPECT_FALSE(disk_.Has(kExportTempPath));
+  EXPECT_FALSE(disk_.Has(ExportTempPath()));
 }
 
 TEST_F(ArticleExportTest, ColareWhoseTextReadsFiveExcludesTheRow) {
@@ -417,8 +419,7 @@ TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
 
   const std::string message = RunFailing();
   EXPECT_TRUE(
-      message.starts_with("ERRORE : esportazione articoli: cannot open "
-                          "C:\\orbis\\articoli.csv.tmp"))
+      message.starts_with("ERRORE : esportazione articoli: cannot open " + ExportTempPath()))
       << message;
   EXPECT_FALSE(disk_.Has(kExportPath));
 }
@@ -501,7 +502,7 @@ TEST_F(ChangingDatabaseTest, ADatabaseWrittenDuringTheExportIsReadAgain) {
     EXPECT_EQ(Export(source), "written") << torn;
     EXPECT_EQ(source.openings, 3);
     EXPECT_EQ(Exported(), std::vector<std::string>{kLatteLine});
-    EXPECT_FALSE(disk_.Has(kExportTempPath));
+    EXPECT_FALSE(disk_.Has(ExportTempPath()));
     disk_.Put(kExportPath, {"previous"});
   }
 }

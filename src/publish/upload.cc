@@ -25,10 +25,16 @@ UploadOutcome Publish(int32_t codattiv, const FtpAccount& account, platform::Ftp
   bool create_failed = false;
   std::string create_failure;
   if (ftp.ChangeRemoteDir(dir) == 0) {
-    // Why the change failed is kept too: a directory that exists but cannot be entered (or a server
-    // that stopped answering) makes the creation fail with a reply that hides the cause.
+    // A server that stopped answering is asked nothing more: waiting for each further step would
+    // multiply the timeout, and the step to name is the one that stalled.
+    if (ftp.Stalled()) {
+      return Failed("CAMBIO DIRECTORY " + dir + " NON RIUSCITO", ftp.LastError());
+    }
+    // Why the change failed is kept too: a directory that exists but cannot be entered makes the
+    // creation fail with a reply that hides the cause.
     const std::string change_failure = ftp.LastError();
     if (ftp.CreateRemoteDir(dir) == 0) {
+      if (ftp.Stalled()) return Failed("DIRECTORY " + dir + " NON CREATA", ftp.LastError());
       create_failed = true;
       create_failure = ftp.LastError() + " (CAMBIO DIRECTORY : " + change_failure + ")";
     }

@@ -140,5 +140,38 @@ TEST(UploadArticlesTest, AnUploadFailingAfterAFailedCreateReportsTheDirectory) {
             "(CAMBIO DIRECTORY : ChangeRemoteDir(/var/www/vellum/orbis/-5) failed)");
 }
 
+// A server that stops answering costs one timeout: the step that stalled is the one named, with its
+// own failure alone, and nothing more is asked of the server.
+TEST(UploadArticlesTest, AServerThatStallsIsAskedNothingMoreAndTheStalledStepIsNamed) {
+  const char kDir[] = "/var/www/vellum/orbis/12";
+  const struct {
+    const char* stalls_at;
+    Calls after_change;
+    std::string failure;
+  } cases[] = {
+      {"ChangeRemoteDir",
+       {},
+       "ERRORE : FTP CAMBIO DIRECTORY /var/www/vellum/orbis/12 NON RIUSCITO : "
+       "ChangeRemoteDir(/var/www/vellum/orbis/12) failed"},
+      {"CreateRemoteDir",
+       {"CreateRemoteDir(/var/www/vellum/orbis/12)"},
+       "ERRORE : FTP DIRECTORY /var/www/vellum/orbis/12 NON CREATA : "
+       "CreateRemoteDir(/var/www/vellum/orbis/12) failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stalls_at);
+    RecordingFtpControl ftp;
+    ftp.change_dir_result = 0;
+    ftp.create_dir_result = 0;
+    ftp.stalls_at = c.stalls_at;
+    RecordingWindow window;
+    UploadOutcome outcome = UploadArticles(true, 12, kAccount, ftp, window);
+    EXPECT_EQ(ftp.calls(), Concat(PublishCalls(kDir), c.after_change));
+    EXPECT_EQ(outcome.result, UploadResult::kFailed);
+    EXPECT_EQ(outcome.failure, c.failure);
+    EXPECT_EQ(window.calls(), (Calls{"DisableTimer2()", "Unload()"}));
+  }
+}
+
 }  // namespace
 }  // namespace catpub::publish

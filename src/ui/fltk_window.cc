@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/interruption.h"
 #include "ui/window_pictures.h"
 
 namespace catpub::ui {
@@ -172,6 +173,20 @@ void CentreMessageBox(void*) {
   }
 }
 
+// How often a wait looks whether a signal has asked the run to end.
+constexpr double kInterruptionCheckSeconds = 0.25;
+
+// A signal that asks the run to end closes the open message box as OK would: nobody may be there
+// to press it.
+void PressOkOnInterruption(void*) {
+  Fl_Window* box = Fl::modal();
+  if (platform::InterruptingSignal() != 0 && box != nullptr) {
+    box->hide();
+    return;
+  }
+  Fl::repeat_timeout(kInterruptionCheckSeconds, PressOkOnInterruption);
+}
+
 // What FLTK does with an X protocol error when it opens the display itself: warn and go on.
 int WarnOfXError(Display* display, XErrorEvent* error) {
   char text[128];
@@ -230,7 +245,9 @@ void FltkWindow::ShowMessage(const std::string& text) {
   fl_message_title(kMessageTitle);
   fl_close = fl_ok;  // the box's one button reads "OK", not FLTK's "Close"
   Fl::add_timeout(0.0, CentreMessageBox);
+  Fl::add_timeout(kInterruptionCheckSeconds, PressOkOnInterruption);
   fl_message("%s", PlainLabel(text).c_str());
+  Fl::remove_timeout(PressOkOnInterruption);
   Fl::remove_timeout(CentreMessageBox);
   RethrowPendingError();
 }
@@ -256,8 +273,14 @@ bool FltkWindow::Run(FormEvents& events) {
     if (loaded_) {
       shown = true;
       ShowForm();
-      // Bounded waits: a flag set by a timeout is seen only when the wait after it returns.
-      while (loaded_ && !pending_error_) Fl::wait(0.25);
+      // Bounded waits: a flag set by a timeout (or a signal) is seen only when the wait after it
+      // returns.
+      while (loaded_ && !pending_error_ && platform::InterruptingSignal() == 0) {
+        Fl::wait(kInterruptionCheckSeconds);
+      }
+      RethrowPendingError();
+      // A signal ends the wait as "Uscita" would.
+      if (loaded_) Raise(&FormEvents::Command1_Click);
       RethrowPendingError();
     }
   } catch (...) {

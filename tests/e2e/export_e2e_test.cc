@@ -1,7 +1,7 @@
 // The built program's article export on real Access files, headless, compared byte for byte with
 // the golden files of tests/golden. The upload that follows an export goes to the compiled-in
-// publication server, which these tests expect to find nobody listening: a written export then
-// ends with status 2 and the local file stays in place to be compared.
+// publication server of catalog-publisher-export-e2e, which these tests keep unreachable: a written
+// export then ends with status 2 and the local file stays in place to be compared.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -32,18 +32,32 @@ constexpr char kOldExport[] = "vecchio catalogo;\r\n";
 
 db::Currency Euro(int64_t ten_thousandths) { return db::Currency{ten_thousandths}; }
 
-// Whether something accepts connections at the compiled-in publication server.
-bool PublicationServerAnswers() {
-  if (std::string_view(settings::kPublishFtpHost) != "127.0.0.1") return true;  // cannot tell
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(settings::kPublishFtpPort));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool answered = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return answered;
-}
+// Holds the port of the compiled-in publication server bound and not listening, so that a
+// connection to it is refused. Every test holds it at once (SO_REUSEPORT); anything else listening
+// there makes the bind fail.
+class UnreachableServer {
+ public:
+  UnreachableServer() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    int on = 1;
+    ::setsockopt(socket_, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(settings::kPublishFtpPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bound_ =
+        socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~UnreachableServer() {
+    if (socket_ >= 0) ::close(socket_);
+  }
+  UnreachableServer(const UnreachableServer&) = delete;
+  UnreachableServer& operator=(const UnreachableServer&) = delete;
+  bool held() const { return bound_; }
+
+ private:
+  int socket_;
+  bool bound_ = false;
+};
 
 std::string Unstamped(const std::string& log) {
   static const std::regex stamp(R"(\d\d/\d\d/\d{4}-\d\d:\d\d:\d\d-)");
@@ -220,11 +234,10 @@ Catalogue MarkUpCatalogue(const char* golden, ColumnType ricart, std::vector<db:
 class ExportEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (PublicationServerAnswers()) {
-      GTEST_SKIP() << "the publication server compiled in (" << settings::kPublishFtpHost << ":"
-                   << settings::kPublishFtpPort
-                   << ") may answer; these runs need an upload that fails";
-    }
+    ASSERT_EQ(std::string_view(settings::kPublishFtpHost), "127.0.0.1");
+    ASSERT_TRUE(server_.held()) << "something else holds 127.0.0.1:" << settings::kPublishFtpPort
+                                << " (CMake cache variable CATPUB_E2E_EXPORT_PORT); these runs "
+                                   "need an upload that fails";
     shop_.CompanyDatabase("C:\\ORBIS\\DATI.MDB");
   }
 
@@ -234,7 +247,7 @@ class ExportEndToEnd : public ::testing::Test {
   }
 
   testing::ProgramResult Run() {
-    return testing::RunProgram(CATPUB_EXECUTABLE, shop_.Drive('c'),
+    return testing::RunProgram(CATPUB_EXPORT_EXECUTABLE, shop_.Drive('c'),
                                {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
                                 {"DISPLAY", ""},
                                 {"WAYLAND_DISPLAY", ""}});
@@ -276,6 +289,7 @@ class ExportEndToEnd : public ::testing::Test {
     EXPECT_EQ(OrbisFolder(), folder);
   }
 
+  UnreachableServer server_;
   testing::Shop shop_;
 };
 

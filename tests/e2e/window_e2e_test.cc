@@ -1,6 +1,10 @@
 // The built program with a real window: each test starts its own Xvfb, runs the program on it over
 // real Access files and plays the user with xdotool, as someone at the shop's till would.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <chrono>
@@ -275,6 +279,42 @@ TEST_F(WindowEndToEnd, NoDataDatabaseShowsTheTillNumberUntilUscita) {
   EXPECT_EQ(Unstamped(shop.Log()), kNoCompanyLog);
 }
 
+// A signal while the window waits for "Uscita", or while a message box waits for OK, ends the run
+// as "Uscita" would, and says why: nobody may be there to press anything.
+TEST_F(WindowEndToEnd, ASignalEndsTheWindowsWaitAsUscitaWould) {
+  const struct {
+    const char* what;
+    int signal;
+    const char* title;  // of what waits
+    char drive;
+    std::string logged_before;
+    std::string line;
+  } cases[] = {
+      {"window", SIGTERM, "B", 'c', kNoCompanyLog,
+       "ERRORE : esecuzione interrotta dal segnale SIGTERM"},
+      {"message box", SIGINT, kMessageTitle, 'd', "<stamp>- Avvio programma\r\n",
+       "ERRORE : esecuzione interrotta dal segnale SIGINT"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Shop shop;
+    NoCompanyRow(shop);
+    std::filesystem::create_directories(shop.Drive('d'));  // no d:\nodo\orbis.mdb
+    Screen screen;
+    std::unique_ptr<StartedProgram> program = Start(shop, screen.name(), c.drive);
+    ASSERT_FALSE(screen.WaitFor(c.title, *program).empty())
+        << "nothing appeared; " << program->ErrSoFar();
+
+    kill(program->pid(), c.signal);
+    ASSERT_TRUE(EndsWithin(*program, 5s)) << "the signal did not end the wait";
+    testing::ProgramResult result = program->Wait();
+    EXPECT_EQ(result.exit_status, 3);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.err, c.line + "\n");
+    EXPECT_EQ(Unstamped(shop.Log()), c.logged_before + c.line + "\r\n");
+  }
+}
+
 // Two runs side by side, each on its own display, on the same clock. Without a company database
 // Form_Load returns before the gate, so Timer2 keeps ticking: ticks come while the message box is
 // open and after it, the heartbeat every second tick. A run whose gate found no data database has
@@ -360,11 +400,16 @@ TEST_F(WindowEndToEnd, AFatalErrorWaitsForItsMessageBox) {
 // A display that cannot be opened is no display: the run goes on headless and ends as it would
 // without one, never with FLTK's own "Can't open display" exit.
 TEST_F(WindowEndToEnd, AnUnreachableDisplayRunsHeadless) {
-  std::string dead;
-  {
-    Screen gone;
-    dead = gone.name();
-  }
+  // A display over TCP whose port (6000 + its number) this test holds bound and never listens on:
+  // connecting is refused at once, whatever else runs, and no test's Xvfb (never on TCP) is there.
+  const int held = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(held, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(getsockname(held, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const std::string dead = "127.0.0.1:" + std::to_string(ntohs(address.sin_port) - 6000);
   struct Case {
     const char* what;
     void (*make)(Shop&);
@@ -399,6 +444,7 @@ TEST_F(WindowEndToEnd, AnUnreachableDisplayRunsHeadless) {
     EXPECT_EQ(result.err.find("display"), std::string::npos) << result.err;
     EXPECT_LT(Seconds(Clock::now() - started), 20) << "waited for someone to press Uscita";
   }
+  close(held);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ class RecordingFtpControl : public platform::FtpControl {
   int32_t change_dir_result = 1;
   int32_t create_dir_result = 1;
   int32_t put_file_result = 1;
+  // The call after which the server stops answering: from it on Stalled() is true; empty for never.
+  std::string stalls_at;
 
   // Every call in order, as "Name(arg1, arg2)", e.g. "ChangeRemoteDir(/var/www/vellum/orbis/12)".
   const std::vector<std::string>& calls() const { return calls_; }
@@ -46,14 +48,18 @@ class RecordingFtpControl : public platform::FtpControl {
   }
   // "<call> failed" for the last call whose result meant failure; empty before any.
   std::string LastError() const override { return last_error_; }
+  bool Stalled() const override { return stalled_; }
 
  private:
   void Record(std::string call, bool failed = false) {
+    if (stalled_) failed = false;  // the stalled call's failure stays the last
+    if (!stalls_at.empty() && call.starts_with(stalls_at)) stalled_ = true;
     if (failed) last_error_ = call + " failed";
     calls_.push_back(std::move(call));
   }
   std::vector<std::string> calls_;
   std::string last_error_;
+  bool stalled_ = false;
 };
 
 }  // namespace catpub::testing

@@ -18,6 +18,9 @@ class RecordingWindow : public ui::WindowHost {
   std::string drive = "c:";
   // Run inside ProcessPendingEvents, e.g. a Timer2 tick; empty does nothing.
   std::function<void()> on_process_pending_events;
+  // Run at the start of CurrentDrive, e.g. to throw what a failing platform would; empty does
+  // nothing.
+  std::function<void()> on_current_drive;
   // Raised by the first Unload, as the real window raises Form_Unload.
   ui::FormEvents* events = nullptr;
 
@@ -33,6 +36,7 @@ class RecordingWindow : public ui::WindowHost {
   }
   std::string CurrentDrive() override {
     calls_.push_back("CurrentDrive()");
+    if (on_current_drive) on_current_drive();
     return drive;
   }
   void DisableTimer2() override {

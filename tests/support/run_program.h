@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,9 +30,11 @@ struct ProgramResult {
 class StartedProgram {
  public:
   // `env` entries are added to (or replace those of) the test's own environment; an empty value
-  // removes the variable.
+  // removes the variable. `address_space` limits the program's memory (RLIMIT_AS, in bytes), as a
+  // scheduler's memory limit would.
   StartedProgram(const std::filesystem::path& program, const std::filesystem::path& working_dir,
-                 const std::map<std::string, std::string>& env) {
+                 const std::map<std::string, std::string>& env,
+                 rlim_t address_space = RLIM_INFINITY) {
     const std::filesystem::path out = capture_.path() / "out", err = capture_.path() / "err";
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
@@ -47,6 +50,8 @@ class StartedProgram {
       int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (in_fd < 0 || out_fd < 0 || err_fd < 0 || chdir(working_dir.c_str()) != 0) _exit(127);
+      const rlimit limit{address_space, address_space};
+      if (address_space != RLIM_INFINITY && setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
       dup2(in_fd, 0);
       dup2(out_fd, 1);
       dup2(err_fd, 2);

@@ -1,0 +1,25 @@
+// SIGTERM, SIGINT and SIGHUP (systemd stopping the job, an admin's Ctrl-C, a closed terminal) end a
+// run cleanly instead of killing it where it stands. The handler only notes the signal; the run
+// looks at the note where it waits or loops (the walk of codean, the FTP transfer, the wait for
+// another run, the window's wait) and ends through its normal failure path, which ends the reader
+// processes, removes the temporary export and reports the interruption.
+#pragma once
+
+#include <string>
+
+namespace catpub::platform {
+
+// Installs the handlers (with SA_RESTART, so that no system call of the run fails with EINTR). Once
+// per process, before the run starts.
+void CatchInterruptions();
+
+// The signal that asked the run to end, 0 while none has. Async-signal-safe to read.
+int InterruptingSignal();
+
+// The report of an interruption: "ERRORE : esecuzione interrotta dal segnale SIGTERM".
+std::string InterruptionLine();
+
+// Throws FatalError with InterruptionLine() once a signal has asked the run to end.
+void ThrowIfInterrupted();
+
+}  // namespace catpub::platform
