@@ -283,7 +283,7 @@ Measure Export(const std::filesystem::path& drives) {
   Measure measure;
   const double queued = QueuedSeconds();
   auto start = Clock::now();
-  measure.ok = publish::ExportArticles(kData, codean, listi01, files, fs);
+  measure.ok = publish::ExportArticles(kData, codean, listi01, files, fs).has_value();
   measure.wall = Seconds(Clock::now() - start);
   measure.queued = QueuedSeconds() - queued;
   return measure;

@@ -35,14 +35,13 @@ int PublishOnce() {
   platform::FolderLock shop(fs, "C:\\orbis", platform::CompiledInShopLockWait());
   // Headless, a message box would only repeat on standard error what the report prints there.
   const bool message_box = dynamic_cast<ui::HeadlessWindow*>(window.get()) == nullptr;
-  return app::Run(*window, form, run_log, shop, stderr, message_box);
+  return app::Run(*window, form, run_log, shop, stdout, stderr, message_box);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::optional<int> answered =
-          catpub::app::AnswerCommandLine(argc, argv, stdout, stderr)) {
+  if (std::optional<int> answered = catpub::app::AnswerCommandLine(argc, argv, stdout, stderr)) {
     return *answered;
   }
   catpub::platform::CatchInterruptions();

@@ -16,8 +16,13 @@ const char kNoCompany[] = "ERRORE : SOCIETA CON CODICE 1 NON ESISTE ";
 
 Form1::Form1(ui::Window& window, log::RunLog& run_log, platform::FileSystem& fs,
              db::TableSource& tables, Publication publication)
-    : window_(window), run_log_(run_log), fs_(fs), publication_(std::move(publication)),
-      var_(tables), codean_(tables), listi01_(tables) {}
+    : window_(window),
+      run_log_(run_log),
+      fs_(fs),
+      publication_(std::move(publication)),
+      var_(tables),
+      codean_(tables),
+      listi01_(tables) {}
 
 void Form1::Form_Load() {
   run_log_.OpenRunLog();
@@ -77,7 +82,7 @@ std::optional<std::string> Form1::DatabaseField() {
   if (var_.IsNull("database")) return std::nullopt;
   std::string text;
   if (!publish::AppendValueText(var_.Field("database"), text)) {
-    throw FatalError("società.database of " + var_.database_name() + " has no text form");
+    throw FatalError("società.database di " + var_.database_name() + " non ha forma di testo");
   }
   return text;
 }
@@ -85,15 +90,15 @@ std::optional<std::string> Form1::DatabaseField() {
 int32_t Form1::WholeNumberField(const char* column) {
   publish::Converted<int32_t> number = publish::ToLong(var_.Field(column));
   if (!number.ok()) {
-    throw FatalError(std::string("utenti.") + column + " of " + var_.database_name() +
-                     " is not a 32-bit whole number");
+    throw FatalError(std::string("utenti.") + column + " di " + var_.database_name() +
+                     " non è un numero intero a 32 bit");
   }
   return number.value;
 }
 
 void Form1::ReadStartupSettings() {
-  if (!Query(dataDbPath_, "select * from utenti where codutente = " +
-                              std::to_string(companyCode_) + " ")) {
+  if (!Query(dataDbPath_,
+             "select * from utenti where codutente = " + std::to_string(companyCode_) + " ")) {
     return;
   }
   // A Null column keeps the value the field had.
@@ -116,11 +121,16 @@ void Form1::ProcessingGate() {
 void Form1::PublishArticles() {
   window_.DisableTimer2();
   run_log_.CloseAllFiles();
-  const bool export_written =
+  const std::optional<uint64_t> articles =
       publish::ExportArticles(dataDbPath_, codean_, listi01_, publication_.files, fs_);
   publish::UploadOutcome upload = publish::UploadArticles(
-      export_written, settings_.codattiv, publication_.account, publication_.ftp, window_);
+      articles.has_value(), settings_.codattiv, publication_.account, publication_.ftp, window_);
   if (upload.result == publish::UploadResult::kFailed) upload_failure_ = upload.failure;
+  if (upload.result == publish::UploadResult::kUploaded) {
+    published_ =
+        Published{*articles, publication_.account.host,
+                  publish::RemoteDirectory(settings_.codattiv) + "/" + publish::kUploadRemoteName};
+  }
 }
 
 void Form1::Timer2_Timer() {

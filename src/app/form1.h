@@ -1,6 +1,7 @@
 // Form1's handlers: the start-up sequence, the processing gate, the Timer2 heartbeat and the end of
 // the run. They reach the window, the run log, the files and the databases only through the
-// interfaces they are given, so they run unchanged with the FLTK window, headless, or against fakes.
+// interfaces they are given, so they run unchanged with the FLTK window, headless, or against
+// fakes.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,13 @@ struct StartupSettings {
   int32_t codattiv = 0;
 };
 
+// What a run that reached the server published.
+struct Published {
+  uint64_t articles = 0;
+  std::string host;         // the publication server
+  std::string remote_file;  // "/var/www/vellum/orbis/12/articoli.csv"
+};
+
 class Form1 : public ui::FormEvents {
  public:
   // What the publication needs besides the window and the run log.
@@ -33,8 +41,8 @@ class Form1 : public ui::FormEvents {
     publish::FtpAccount account;
   };
 
-  Form1(ui::Window& window, log::RunLog& run_log, platform::FileSystem& fs,
-        db::TableSource& tables, Publication publication);
+  Form1(ui::Window& window, log::RunLog& run_log, platform::FileSystem& fs, db::TableSource& tables,
+        Publication publication);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
 
@@ -48,6 +56,8 @@ class Form1 : public ui::FormEvents {
   int16_t processingCounter() const { return processingCounter_; }
   // Set when the publication could not reach the server: the "ERRORE" line that says why.
   const std::optional<std::string>& upload_failure() const { return upload_failure_; }
+  // Set once the export reached the server.
+  const std::optional<Published>& published() const { return published_; }
 
  private:
   // Steps 7 to 17 of the start-up: the company's rows, the data database, the till's
@@ -78,6 +88,7 @@ class Form1 : public ui::FormEvents {
   StartupSettings settings_;
   int16_t processingCounter_ = 0;
   std::optional<std::string> upload_failure_;
+  std::optional<Published> published_;
 };
 
 }  // namespace catpub::app

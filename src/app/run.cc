@@ -5,6 +5,7 @@
 
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
+#include "publish/upload.h"
 
 namespace catpub::app {
 namespace {
@@ -50,8 +51,19 @@ ExitStatus Raise(ui::WindowHost& host, Form1& form, std::string& failure) {
 
 }  // namespace
 
+std::string PublishedLine(const Published& published, std::chrono::milliseconds took) {
+  const int64_t tenths = (took.count() + 50) / 100;
+  return std::string(published.articles == 1
+                         ? "Pubblicato 1 articolo"
+                         : "Pubblicati " + std::to_string(published.articles) + " articoli") +
+         " di " + publish::kUploadLocalFile + " sul server " + published.host + " in " +
+         published.remote_file + ", in " + std::to_string(tenths / 10) + "," +
+         std::to_string(tenths % 10) + " s";
+}
+
 ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
-               std::FILE* err, bool message_box) {
+               std::FILE* out, std::FILE* err, bool message_box) {
+  const auto start = std::chrono::steady_clock::now();
   if (!lock.Take()) {
     const bool interrupted = platform::InterruptingSignal() != 0;
     Report(interrupted ? platform::InterruptionLine() : lock.BusyLine(), host, run_log, err, false);
@@ -66,6 +78,12 @@ ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform
     status = kFatal;
   }
   if (!failure.empty()) Report(failure, host, run_log, err, message_box && status == kFatal);
+  if (status == kPublished && form.published()) {
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    std::fprintf(out, "%s\n", PublishedLine(*form.published(), took).c_str());
+    std::fflush(out);
+  }
   return status;
 }
 

@@ -32,18 +32,24 @@ class FakeShopLock : public platform::ShopLock {
 class RunTest : public ::testing::Test {
  protected:
   RunTest() { disk_.folders = {"c:\\orbis\\bkp\\"}; }
-  ~RunTest() override { std::fclose(err_); }
+  ~RunTest() override {
+    std::fclose(out_);
+    std::fclose(err_);
+  }
 
-  ExitStatus RunOnce() { return app::Run(window_, form_, run_log_, lock_, err_, true); }
-  std::string Err() {
-    std::fflush(err_);
-    std::rewind(err_);
+  ExitStatus RunOnce() { return app::Run(window_, form_, run_log_, lock_, out_, err_, true); }
+  static std::string Text(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
     std::string text;
-    for (int c; (c = std::fgetc(err_)) != EOF;) text += static_cast<char>(c);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
     return text;
   }
+  std::string Out() { return Text(out_); }
+  std::string Err() { return Text(err_); }
   const Lines& Log() { return disk_.Lines("C:\\orbis\\bkp\\logrul3_07122026.txt"); }
 
+  std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();
   testing::FakeDisk disk_;
   testing::FakeFileSystem fs_{disk_};
@@ -61,13 +67,24 @@ TEST_F(RunTest, AConfigurationErrorEndsWithStatus1) {
   EXPECT_EQ(RunOnce(), kConfigurationError);
   EXPECT_EQ(Log(), Lines{"07/12/2026-15:14:07- Avvio programma"});
   EXPECT_EQ(Err(), "");
+  EXPECT_EQ(Out(), "") << "a run that published nothing said it did";
   EXPECT_FALSE(files_.IsOpen(2));
+}
+
+TEST(PublishedLineTest, SaysHowManyArticlesWhereAndHowLong) {
+  const Published published{300, "127.0.0.1", "/var/www/vellum/orbis/12/articoli.csv"};
+  EXPECT_EQ(PublishedLine(published, std::chrono::milliseconds(1449)),
+            "Pubblicati 300 articoli di C:\\orbis\\articoli.csv sul server 127.0.0.1 in "
+            "/var/www/vellum/orbis/12/articoli.csv, in 1,4 s");
+  EXPECT_EQ(PublishedLine({1, "h", "/d/articoli.csv"}, std::chrono::milliseconds(12050)),
+            "Pubblicato 1 articolo di C:\\orbis\\articoli.csv sul server h in /d/articoli.csv, "
+            "in 12,1 s");
 }
 
 TEST_F(RunTest, AFatalErrorIsLoggedPrintedAndShownWithStatus3) {
   disk_.Put("C:\\NODO\\ORBIS.MDB");  // exists, but holds no società table
   EXPECT_EQ(RunOnce(), kFatal);
-  const std::string line = "ERRORE : table società not found in c:\\nodo\\orbis.mdb";
+  const std::string line = "ERRORE : la tabella società non esiste in c:\\nodo\\orbis.mdb";
   EXPECT_EQ(Log(), (Lines{"07/12/2026-15:14:07- Avvio programma", line}));
   EXPECT_EQ(Err(), line + "\n");
   EXPECT_EQ(window_.calls().back(), "ShowMessage(" + line + ")");
@@ -77,7 +94,7 @@ TEST_F(RunTest, AFatalErrorIsLoggedPrintedAndShownWithStatus3) {
 TEST_F(RunTest, AMissingLogFolderIsReportedWithoutALog) {
   disk_.folders = {"c:\\orbis\\"};
   EXPECT_EQ(RunOnce(), kFatal);
-  EXPECT_NE(Err().find("ERRORE : cannot open C:\\orbis\\bkp\\logrul3_07122026.txt"),
+  EXPECT_NE(Err().find("ERRORE : impossibile aprire C:\\orbis\\bkp\\logrul3_07122026.txt"),
             std::string::npos);
   EXPECT_TRUE(disk_.files.empty());
 }
@@ -99,7 +116,7 @@ TEST_F(RunTest, AnyExceptionIsAFatalErrorNeverAnAbort) {
     testing::RecordingWindow window;
     window.on_current_drive = c.fail;
     Form1 form{window, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
-    EXPECT_EQ(app::Run(window, form, run_log_, lock_, err_, true), kFatal);
+    EXPECT_EQ(app::Run(window, form, run_log_, lock_, out_, err_, true), kFatal);
     EXPECT_EQ(Log(), (Lines{c.line}));
     EXPECT_TRUE(Err().starts_with(c.line + "\n")) << Err();
     EXPECT_EQ(window.calls().back(), "ShowMessage(" + c.line + ")");

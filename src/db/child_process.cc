@@ -10,10 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <filesystem>
 
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
+#include "platform/system_error_text.h"
 
 extern char** environ;
 
@@ -33,17 +34,50 @@ void CloseFd(int& fd) {
   fd = -1;
 }
 
-// "20 s", "0.5 s".
+// "20 s", "0,5 s".
 std::string Seconds(std::chrono::milliseconds duration) {
   std::string text = std::to_string(duration.count() / 1000);
   // Appended piece by piece: GCC 12 takes "." + std::to_string(...) for an overlapping copy
   // (-Wrestrict) when it inlines it at -O3.
   if (int64_t tenths = duration.count() % 1000 / 100) {
-    text += '.';
+    text += ',';
     text += std::to_string(tenths);
   }
   text += " s";
   return text;
+}
+
+// The usual ways a process is killed, in the shop's words; strsignal() speaks English.
+std::string SignalText(int signal) {
+  switch (signal) {
+    case SIGSEGV:
+      return "accesso alla memoria non valido";
+    case SIGBUS:
+      return "errore di bus";
+    case SIGKILL:
+      return "terminato d'autorità";
+    case SIGABRT:
+      return "interrotto da sé";
+    case SIGTERM:
+      return "richiesta di terminare";
+    case SIGFPE:
+      return "errore aritmetico";
+    case SIGILL:
+      return "istruzione non valida";
+    case SIGXCPU:
+      return "limite di tempo del processore superato";
+    case SIGPIPE:
+      return "uscita chiusa";
+    default:
+      return "segnale di sistema";
+  }
+}
+
+// What could not be started, by its program name only: its folder is this machine's, not the
+// shop's.
+std::string CannotStart(const std::string& program, int error) {
+  return "impossibile avviare il programma " + std::filesystem::path(program).filename().string() +
+         ": " + platform::SystemErrorText(error);
 }
 
 int MillisecondsUntil(Clock::time_point deadline) {
@@ -104,13 +138,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     : idle_limit_(idle_limit) {
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
-    throw FatalError("cannot start " + argv.at(0) + ": " + std::strerror(errno));
+    throw FatalError(CannotStart(argv.at(0), errno));
   }
   if (::pipe2(err, O_CLOEXEC) != 0) {
     int error = errno;
     ::close(out[0]);
     ::close(out[1]);
-    throw FatalError("cannot start " + argv.at(0) + ": " + std::strerror(error));
+    throw FatalError(CannotStart(argv.at(0), error));
   }
   ::fcntl(out[0], F_SETPIPE_SZ, kPipeSize);  // best effort
   out_fd_ = out[0];
@@ -124,7 +158,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     pid_ = -1;
     CloseFd(out_fd_);
     CloseFd(err_fd_);
-    throw FatalError("cannot start " + argv.at(0) + ": " + std::strerror(error));
+    throw FatalError(CannotStart(argv.at(0), error));
   }
   ::fcntl(out_fd_, F_SETFL, O_NONBLOCK);
   ::fcntl(err_fd_, F_SETFL, O_NONBLOCK);
@@ -239,16 +273,16 @@ ChildProcess::Ending ChildProcess::Reap(int wait_status) {
   DrainErrors();
   ending_.clean = WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0;
   if (killed_by_watchdog_) {
-    ending_.description = "stopped after making no progress for " + Seconds(idle_limit_);
+    ending_.description = "fermato dopo " + Seconds(idle_limit_) + " senza alcun progresso";
   } else if (WIFEXITED(wait_status)) {
-    ending_.description = "exited with status " + std::to_string(WEXITSTATUS(wait_status));
+    ending_.description = "uscito con stato " + std::to_string(WEXITSTATUS(wait_status));
   } else if (WIFSIGNALED(wait_status)) {
     int signal = WTERMSIG(wait_status);
     ending_.signal = signal;
     ending_.description =
-        "killed by signal " + std::to_string(signal) + " (" + ::strsignal(signal) + ")";
+        "terminato dal segnale " + std::to_string(signal) + " (" + SignalText(signal) + ")";
   } else {
-    ending_.description = "ended abnormally";
+    ending_.description = "terminato in modo anomalo";
   }
   return ending_;
 }

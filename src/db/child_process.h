@@ -31,7 +31,7 @@ class ChildProcess {
 
   struct Ending {
     bool clean = false;       // exited with status 0
-    std::string description;  // "exited with status 3", "killed by signal 11 (Segmentation fault)"
+    std::string description;  // "uscito con stato 3", "terminato dal segnale 11 (...)"
     int signal = 0;           // the signal that killed it, if one did
   };
   // Waits for the child to end, at most the idle limit, killing it when it does not; reaps it.

@@ -129,8 +129,8 @@ DataSource::Index DataSource::BuildIndex(std::vector<std::unique_ptr<RowCursor>>
   Index index{ColumnNames(parts.front()->Columns()), FirstRowIndex()};
   const size_t column = FindColumn(index.columns.names, index.columns.folded, *source.where_column);
   if (column == index.columns.names.size()) {
-    throw FatalError("column " + *source.where_column + " not found in table " + source.table +
-                     " of " + database);
+    throw FatalError("la colonna " + *source.where_column + " non esiste nella tabella " +
+                     source.table + " di " + database);
   }
   auto index_part = [&](RowCursor& cursor, FirstRowIndex& rows, uint64_t expected) {
     std::string buffer;
@@ -139,7 +139,8 @@ DataSource::Index DataSource::BuildIndex(std::vector<std::unique_ptr<RowCursor>>
     rows.Reserve(expected);
     while (cursor.NextEncoded(buffer, encoded)) {
       std::optional<size_t> pos = ValuePosition(encoded, column);
-      if (!pos) throw FatalError("malformed row in table " + source.table + " of " + database);
+      if (!pos)
+        throw FatalError("riga malformata nella tabella " + source.table + " di " + database);
       DecodeValue(encoded, *pos, key);
       if (std::optional<int64_t> number = WholeNumberOf(key)) rows.Insert(*number, encoded);
     }
@@ -203,8 +204,8 @@ const Value* DataSource::Ahead(size_t distance, std::string_view column) {
 
 size_t DataSource::ColumnIndex(std::string_view column) const {
   if (!has_row_) {
-    throw FatalError("no current row in table " + table_ + " of " + database_ + " (column " +
-                     std::string(column) + ")");
+    throw FatalError("nessuna riga corrente nella tabella " + table_ + " di " + database_ +
+                     " (colonna " + std::string(column) + ")");
   }
   const std::vector<std::string>& names = columns_->names;
   const size_t lookup = lookups_since_row_++;
@@ -220,8 +221,8 @@ size_t DataSource::ColumnIndex(std::string_view column) const {
   next_column_ = index + 1;
   if (lookup < kRememberedLookups) remembered_columns_[lookup] = index;
   if (index == names.size()) {
-    throw FatalError("column " + std::string(column) + " not found in table " + table_ + " of " +
-                     database_);
+    throw FatalError("la colonna " + std::string(column) + " non esiste nella tabella " + table_ +
+                     " di " + database_);
   }
   return index;
 }

@@ -27,11 +27,11 @@ TEST(RecordSourceTest, AcceptsTheProgramsShapes) {
 }
 
 TEST(RecordSourceTest, RejectsAnythingElseNamingTheText) {
-  for (const char* sql : {"", "select * from ", "SELECT * FROM codean", "select a from codean",
-                          "select * from codean  ", "select * from t where c = ",
-                          "select * from t where c = 1x", "select * from t where c=1",
-                          "select * from t where c = 1.5", "delete from codean",
-                          "select * from t where c = +1"}) {
+  for (const char* sql :
+       {"", "select * from ", "SELECT * FROM codean", "select a from codean",
+        "select * from codean  ", "select * from t where c = ", "select * from t where c = 1x",
+        "select * from t where c=1", "select * from t where c = 1.5", "delete from codean",
+        "select * from t where c = +1"}) {
     try {
       ParseRecordSource(sql);
       ADD_FAILURE() << "accepted \"" << sql << "\"";
@@ -259,7 +259,7 @@ TEST_F(DataSourceTest, AFailureReadingAheadIsReportedWhenTheWalkReachesIt) {
     source.MoveNext();
     ADD_FAILURE() << "the damaged row was not reported";
   } catch (const FatalError& error) {
-    EXPECT_STREQ(error.what(), "damaged row 2");
+    EXPECT_STREQ(error.what(), "riga danneggiata 2");
   }
 }
 

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string_view>
 
 #include "platform/fatal_error.h"
+#include "platform/system_error_text.h"
 
 namespace catpub::db {
 namespace {
@@ -19,20 +19,20 @@ constexpr std::string_view kAceSignature("\0\1\0\0Standard ACE DB", 19);
 constexpr size_t kVersionOffset = 0x14;
 constexpr unsigned char kJet3Version = 0;
 
-std::string ErrnoText(int error) { return std::strerror(error); }
-
 // The first bytes of the file, up to and including the version byte.
 std::string ReadStart(const std::filesystem::path& local_path, const std::string& windows_path) {
   int fd = ::open(local_path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    throw FatalError("database file " + windows_path + " cannot be opened: " + ErrnoText(errno));
+    throw FatalError("impossibile aprire il database " + windows_path + ": " +
+                     platform::SystemErrorText(errno));
   }
   std::string start(kVersionOffset + 1, '\0');
   ssize_t got = ::pread(fd, start.data(), start.size(), 0);
   int error = errno;
   ::close(fd);
   if (got < 0) {
-    throw FatalError("database file " + windows_path + " cannot be read: " + ErrnoText(error));
+    throw FatalError("impossibile leggere il database " + windows_path + ": " +
+                     platform::SystemErrorText(error));
   }
   start.resize(static_cast<size_t>(got));
   return start;
@@ -44,39 +44,41 @@ void CheckAccess2000File(const std::filesystem::path& local_path, const std::str
   struct stat info {};
   if (::stat(local_path.c_str(), &info) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
-      throw FatalError("database file " + windows_path + " not found");
+      throw FatalError("il database " + windows_path + " non esiste");
     }
-    throw FatalError("database file " + windows_path + " cannot be read: " + ErrnoText(errno));
+    throw FatalError("impossibile leggere il database " + windows_path + ": " +
+                     platform::SystemErrorText(errno));
   }
   if (S_ISDIR(info.st_mode)) {
-    throw FatalError(windows_path + " is a folder, not an Access database");
+    throw FatalError(windows_path + " è una cartella, non un database Access");
   }
   if (!S_ISREG(info.st_mode)) {
-    throw FatalError(windows_path + " is not a regular file, not an Access database");
+    throw FatalError(windows_path + " non è un file normale, non un database Access");
   }
   if (info.st_size == 0) {
-    throw FatalError("database file " + windows_path + " is empty, not an Access database");
+    throw FatalError("il database " + windows_path + " è vuoto, non un database Access");
   }
   std::string start = ReadStart(local_path, windows_path);
   if (start.size() <= kVersionOffset) {
-    throw FatalError(windows_path + " is not an Access database (too short)");
+    throw FatalError(windows_path + " non è un database Access (troppo corto)");
   }
   auto version = static_cast<unsigned char>(start[kVersionOffset]);
   if (start.starts_with(kAceSignature) || (start.starts_with(kJetSignature) && version > 1)) {
-    throw FatalError(windows_path +
-                     " is an Access 2007 or later database (.accdb), not an Access 2000 database");
+    throw FatalError(
+        windows_path +
+        " è un database Access 2007 o successivo (.accdb), non un database Access 2000");
   }
   if (!start.starts_with(kJetSignature)) {
-    throw FatalError(windows_path + " is not an Access database");
+    throw FatalError(windows_path + " non è un database Access");
   }
   if (version == kJet3Version) {
     throw FatalError(windows_path +
-                     " is an Access 97 (Jet 3) database, not an Access 2000 database");
+                     " è un database Access 97 (Jet 3), non un database Access 2000");
   }
   if (info.st_size % kJet4PageSize != 0) {
     throw FatalError(
-        "database file " + windows_path + " is truncated: " + std::to_string(info.st_size) +
-        " bytes is not a whole number of " + std::to_string(kJet4PageSize) + "-byte pages");
+        "il database " + windows_path + " è troncato: " + std::to_string(info.st_size) +
+        " byte non sono un numero intero di pagine da " + std::to_string(kJet4PageSize) + " byte");
   }
 }
 

@@ -90,7 +90,7 @@ void FirstRowIndex::Enqueue(int64_t key, Location location) {
 
 void FirstRowIndex::Absorb(FirstRowIndex&& later) {
   if (blocks_.size() + later.blocks_.size() > kMaxBlocks) {
-    throw FatalError("more rows than an index can hold (32 GB)");
+    throw FatalError("più righe di quante un indice ne contenga (32 GB)");
   }
   // Later's rows stay where they are; their blocks are numbered after this index's.
   const auto moved = static_cast<Location>(blocks_.size() << kOffsetBits);
@@ -223,7 +223,8 @@ FirstRowIndex::Location FirstRowIndex::Store(std::string_view row) {
 // A new last block for a row of `needed` bytes: the one made ready when it is large enough. Once
 // blocks are large, the next one is made ready at once.
 void FirstRowIndex::AddBlock(size_t needed) {
-  if (blocks_.size() == kMaxBlocks) throw FatalError("more rows than an index can hold (32 GB)");
+  if (blocks_.size() == kMaxBlocks)
+    throw FatalError("più righe di quante un indice ne contenga (32 GB)");
   const size_t block_size =
       blocks_.empty() ? kFirstBlockSize : std::min(2 * blocks_.back().capacity, kLargestBlockSize);
   size_t capacity = std::max(block_size, needed);

@@ -92,12 +92,12 @@ std::string_view LongValueRow(uint32_t page_row, const PageReader& read_page) {
   uint32_t page = page_row >> 8;
   std::optional<std::string_view> bytes = read_page(page);
   if (!bytes || bytes->size() != kPageSize) {
-    throw FatalError("Memo page " + std::to_string(page) + " cannot be read");
+    throw FatalError("la pagina Memo " + std::to_string(page) + " non si legge");
   }
   std::optional<std::string_view> row = PageRow(*bytes, page_row & 0xff);
   if (!row) {
-    throw FatalError("Memo data at page " + std::to_string(page) + " row " +
-                     std::to_string(page_row & 0xff) + " is damaged");
+    throw FatalError("i dati Memo alla pagina " + std::to_string(page) + " riga " +
+                     std::to_string(page_row & 0xff) + " sono danneggiati");
   }
   return *row;
 }
@@ -106,19 +106,22 @@ std::string ReadChain(uint32_t length, uint32_t page_row, const PageReader& read
   std::string value;
   std::unordered_set<uint32_t> visited;
   while (page_row != 0) {
-    if (!visited.insert(page_row).second) throw FatalError("a Memo value's pages form a loop");
+    if (!visited.insert(page_row).second)
+      throw FatalError("le pagine di un valore Memo formano un ciclo");
     std::string_view row = LongValueRow(page_row, read_page);
-    if (row.size() <= 4) throw FatalError("a Memo value has an empty page");
+    if (row.size() <= 4) throw FatalError("un valore Memo ha una pagina vuota");
     page_row = U32(row, 0);
     std::string_view chunk = row.substr(4);
     if (value.size() + chunk.size() > length) {
       // The last page may hold more than the value; any earlier page may not.
-      if (page_row != 0) throw FatalError("a Memo value is longer than its header says");
+      if (page_row != 0)
+        throw FatalError("un valore Memo è più lungo di quanto dice la sua intestazione");
       chunk = chunk.substr(0, length - value.size());
     }
     value.append(chunk);
   }
-  if (value.size() != length) throw FatalError("a Memo value is shorter than its header says");
+  if (value.size() != length)
+    throw FatalError("un valore Memo è più corto di quanto dice la sua intestazione");
   return value;
 }
 
@@ -179,25 +182,27 @@ std::optional<RowPlace> MovedRowPlace(std::string_view page, uint32_t row) {
 }
 
 std::string ReadLongValue(std::string_view field, const PageReader& read_page) {
-  if (field.size() < kLongValueHeader) throw FatalError("a Memo field is shorter than its header");
+  if (field.size() < kLongValueHeader)
+    throw FatalError("un campo Memo è più corto della sua intestazione");
   uint32_t length = U32(field, 0) & 0xFFFFFF;
   auto kind = static_cast<uint8_t>(field[3]);
   uint32_t page_row = U32(field, 4);
   switch (kind) {
     case kInlineValue:
       if (length > field.size() - kLongValueHeader) {
-        throw FatalError("an inline Memo value is longer than its field");
+        throw FatalError("un valore Memo nella riga è più lungo del suo campo");
       }
       return std::string(field.substr(kLongValueHeader, length));
     case kSinglePageValue: {
       std::string_view row = LongValueRow(page_row, read_page);
-      if (length > row.size()) throw FatalError("a Memo value is longer than its page row");
+      if (length > row.size())
+        throw FatalError("un valore Memo è più lungo della sua riga di pagina");
       return std::string(row.substr(0, length));
     }
     case kChainedValue:
       return ReadChain(length, page_row, read_page);
     default:
-      throw FatalError("a Memo field has unknown flags " + std::to_string(kind));
+      throw FatalError("un campo Memo ha indicatori sconosciuti " + std::to_string(kind));
   }
 }
 

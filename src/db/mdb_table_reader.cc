@@ -90,20 +90,20 @@ class TableWalker {
     entry_.object_type = MDB_TABLE;
     entry_.table_pg = definition_page;
     table_.reset(mdb_read_table(&entry_));
-    if (!table_) throw FatalError("the definition of table " + name + " cannot be read");
+    if (!table_) throw FatalError("la definizione della tabella " + name + " non si legge");
     // An empty usage map makes libmdb dereference a null pointer when it looks for data pages.
     if (!table_->usage_map || table_->map_sz == 0) {
-      throw FatalError("the page map of table " + name + " is damaged");
+      throw FatalError("la mappa delle pagine della tabella " + name + " è danneggiata");
     }
     if (!mdb_read_columns(table_.get()) || table_->num_cols == 0 ||
         table_->columns->len != table_->num_cols) {
-      throw FatalError("the columns of table " + name + " cannot be read");
+      throw FatalError("le colonne della tabella " + name + " non si leggono");
     }
     for (unsigned i = 0; i < table_->num_cols; ++i) {
       MdbColumn* column = Column(i);
       if (!KnownType(column->col_type)) {
-        throw FatalError("column " + std::string(column->name) + " of table " + name +
-                         " has an unknown type " + std::to_string(column->col_type));
+        throw FatalError("la colonna " + std::string(column->name) + " della tabella " + name +
+                         " ha un tipo sconosciuto " + std::to_string(column->col_type));
       }
       names_.emplace_back(column->name);
       bool decode = wanted.empty();
@@ -161,8 +161,8 @@ class TableWalker {
   // Throws FatalError unless exactly the rows the table stores were read.
   void CheckComplete() const {
     if (rows_read_ != table_->num_rows) {
-      throw FatalError("table " + name_ + " stores " + std::to_string(table_->num_rows) +
-                       " rows but " + std::to_string(rows_read_) + " could be read");
+      throw FatalError("la tabella " + name_ + " contiene " + std::to_string(table_->num_rows) +
+                       " righe ma se ne leggono " + std::to_string(rows_read_));
     }
   }
 
@@ -200,7 +200,7 @@ class TableWalker {
     row_start_ = start & jet::kOffsetMask;
     row_end_ = row_start_ + static_cast<int>(size);
     if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
-      throw RowDamage("it cannot be split into its fields");
+      throw RowDamage("non si divide nei suoi campi");
     }
     row.clear();
     for (unsigned i = 0; i < table_->num_cols; ++i) AppendField(i, row);
@@ -291,30 +291,30 @@ class TableWalker {
   }
 
   FatalError Damage(const std::string& what) const {
-    return FatalError("table " + name_ + " is damaged: " + what);
+    return FatalError("la tabella " + name_ + " è danneggiata: " + what);
   }
 
   // The current row's damage.
   FatalError RowDamage(const std::string& what) const {
-    return Damage("row " + std::to_string(rows_read_) + " (page " +
+    return Damage("riga " + std::to_string(rows_read_) + " (pagina " +
                   std::to_string(table_->cur_phys_pg) + "): " + what);
   }
 
   [[noreturn]] void TooManyRows() const {
-    throw FatalError("table " + name_ + " stores " + std::to_string(table_->num_rows) +
-                     " rows but more can be read");
+    throw FatalError("la tabella " + name_ + " contiene " + std::to_string(table_->num_rows) +
+                     " righe ma se ne leggono di più");
   }
 
   // The field's bytes, after checking that they lie within the row (and so within the page).
   std::string_view FieldBytes(const MdbField& field, const MdbColumn& column) const {
     if (field.siz < 0 || field.start < row_start_ || field.start > row_end_ ||
         field.siz > row_end_ - field.start) {
-      throw RowDamage("column " + std::string(column.name) + " lies outside the row");
+      throw RowDamage("la colonna " + std::string(column.name) + " esce dalla riga");
     }
     std::string_view bytes(reinterpret_cast<const char*>(mdb_->pg_buf) + field.start,
                            static_cast<size_t>(field.siz));
     if (bytes.size() < StoredSize(column.col_type)) {
-      throw RowDamage("column " + std::string(column.name) + " is shorter than its type");
+      throw RowDamage("la colonna " + std::string(column.name) + " è più corta del suo tipo");
     }
     return bytes;
   }
@@ -372,7 +372,7 @@ class TableWalker {
       try {
         stored = jet::ReadLongValue(field, [this](uint32_t page) { return ReadPage(page); });
       } catch (const FatalError& e) {
-        throw RowDamage("column " + std::string(column.name) + ": " + e.what());
+        throw RowDamage("colonna " + std::string(column.name) + ": " + e.what());
       }
       jet::AppendTextAsUtf8(stored, text_);
     }
@@ -413,7 +413,7 @@ std::optional<CatalogEntry> FindTable(MdbHandle* mdb, uint64_t file_pages, std::
     for (size_t i = 0; i < columns.size(); ++i) {
       if (SameName(columns[i], name)) return i;
     }
-    throw FatalError("the catalog has no column " + std::string(name));
+    throw FatalError("il catalogo non ha la colonna " + std::string(name));
   };
   const size_t id = find("Id"), name = find("Name"), type = find("Type");
   const std::string folded = FoldName(table);
@@ -445,16 +445,16 @@ using Handle = std::unique_ptr<MdbHandle, HandleCloser>;
 // `file_size` is the file's size in bytes.
 TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table, TableSink& sink,
                    TablePart part) {
-  if (!mdb) throw FatalError("libmdb cannot open the file");
+  if (!mdb) throw FatalError("libmdb non apre il file");
   if (mdb->f->jet_version != MDB_VER_JET4) {
-    throw FatalError("the file is not an Access 2000 (Jet 4) database");
+    throw FatalError("il file non è un database Access 2000 (Jet 4)");
   }
   const uint64_t pages = file_size / jet::kPageSize;
   std::optional<CatalogEntry> entry = FindTable(mdb.get(), pages, table);
   if (!entry) return TableRead::kNotFound;
   if (entry->type != kLocalTable) {
-    throw FatalError("table " + entry->name +
-                     " is linked to another database, which this program does not read");
+    throw FatalError("la tabella " + entry->name +
+                     " è collegata a un altro database, che questo programma non legge");
   }
   TableWalker walker(mdb.get(), pages, entry->definition_page, entry->name, {}, part);
   sink.Begin(walker.rows_stored(), walker.column_names());

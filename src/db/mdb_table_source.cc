@@ -84,8 +84,8 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
     if (tally_) {
       std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
       if (rows && *rows != stream_.header().rows_stored) {
-        throw Damaged("the table stores " + std::to_string(stream_.header().rows_stored) +
-                      " rows but " + std::to_string(*rows) + " could be read");
+        throw Damaged("la tabella contiene " + std::to_string(stream_.header().rows_stored) +
+                      " righe ma se ne leggono " + std::to_string(*rows));
       }
     }
     return false;
@@ -95,7 +95,7 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
     switch (outcome) {
       case Outcome::kNotFound:
         child_.Finish();
-        throw FatalError("table " + table_ + " not found in " + database_);
+        throw FatalError("la tabella " + table_ + " non esiste in " + database_);
       case Outcome::kDamaged:
         child_.Finish();
         throw Damaged(stream_.problem() + Said());
@@ -116,18 +116,18 @@ class MdbRowCursor : public RowCursor, private reader::ByteSource {
       return Damaged("il file si è accorciato (da " + std::to_string(size_at_start_) + " a " +
                      std::to_string(size) + " byte) mentre il lettore lo leggeva");
     }
-    return Damaged("the reader " + ending.description + Said());
+    return Damaged("il lettore è " + ending.description + Said());
   }
 
   FatalError Damaged(const std::string& detail) const {
-    return FatalError("database damaged or unreadable: " + database_ + ", table " + table_ + ": " +
-                      detail);
+    return FatalError("database danneggiato o illeggibile: " + database_ + ", tabella " + table_ +
+                      ": " + detail);
   }
 
   // What the reader wrote on its standard error, if anything.
   std::string Said() const {
     std::string errors = child_.ErrorOutput();
-    return errors.empty() ? "" : " (it said: " + errors + ")";
+    return errors.empty() ? "" : " (messaggi del lettore: " + errors + ")";
   }
 
   std::string database_;

@@ -33,10 +33,10 @@ class MdbTableSource : public TableSource {
   // `files` turns the Windows paths of databases into local paths; it must outlive this source.
   explicit MdbTableSource(platform::FileSystem& files, ReaderOptions options = ReaderOptions());
 
-  // Throws FatalError naming the file (Windows path): "database file X not found", "X is not an
-  // Access database", ..., "table T not found in X", or "database damaged or unreadable: X, table
-  // T: ..." with what the reader reported or how it ended. The cursor's Next throws the last kind
-  // too, when the damage shows only later in the table.
+  // Throws FatalError naming the file (Windows path): "il database X non esiste", "X non è un
+  // database Access", ..., "la tabella T non esiste in X", or "database danneggiato o illeggibile:
+  // X, tabella T: ..." with what the reader reported or how it ended. The cursor's Next throws the
+  // last kind too, when the damage shows only later in the table.
   std::unique_ptr<RowCursor> OpenTable(const std::string& database,
                                        const std::string& table) override;
   // Each part is one reader process. Once every part has ended, the rows they read together must be

@@ -325,7 +325,8 @@ TEST_F(MdbTableSourceTest, WhereQueriesThroughTheRealSourceGiveTheFirstStoredMat
 TEST_F(MdbTableSourceTest, MissingTableIsNamedNotCalledDamage) {
   Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
   MdbTableSource source = Source();
-  EXPECT_EQ(Failure(source, "listi01", kSlack), "table listi01 not found in C:\\ORBIS\\DATI.MDB");
+  EXPECT_EQ(Failure(source, "listi01", kSlack),
+            "la tabella listi01 non esiste in C:\\ORBIS\\DATI.MDB");
 }
 
 // ---- Files that are no Access 2000 database -------------------------------------------------
@@ -348,16 +349,16 @@ TEST_F(MdbTableSourceTest, ForeignFilesAreRefusedBeforeAnyReaderRuns) {
     std::optional<std::string> contents;
     const char* expected;
   } cases[] = {
-      {"C:\\ORBIS\\MANCA.MDB", std::nullopt, "database file C:\\ORBIS\\MANCA.MDB not found"},
-      {"C:\\ORBIS\\CARTELLA.MDB", std::nullopt, "C:\\ORBIS\\CARTELLA.MDB is a folder"},
-      {"C:\\ORBIS\\VUOTO.MDB", "", "database file C:\\ORBIS\\VUOTO.MDB is empty"},
+      {"C:\\ORBIS\\MANCA.MDB", std::nullopt, "il database C:\\ORBIS\\MANCA.MDB non esiste"},
+      {"C:\\ORBIS\\CARTELLA.MDB", std::nullopt, "C:\\ORBIS\\CARTELLA.MDB è una cartella"},
+      {"C:\\ORBIS\\VUOTO.MDB", "", "il database C:\\ORBIS\\VUOTO.MDB è vuoto"},
       {"C:\\ORBIS\\TESTO.MDB", "codart;desart\r\n1;vite\r\n",
-       "C:\\ORBIS\\TESTO.MDB is not an Access database"},
-      {"C:\\ORBIS\\CASO.MDB", noise, "C:\\ORBIS\\CASO.MDB is not an Access database"},
-      {"C:\\ORBIS\\NUOVO.MDB", ace, "C:\\ORBIS\\NUOVO.MDB is an Access 2007 or later database"},
-      {"C:\\ORBIS\\VECCHIO.MDB", jet3, "C:\\ORBIS\\VECCHIO.MDB is an Access 97 (Jet 3) database"},
+       "C:\\ORBIS\\TESTO.MDB non è un database Access"},
+      {"C:\\ORBIS\\CASO.MDB", noise, "C:\\ORBIS\\CASO.MDB non è un database Access"},
+      {"C:\\ORBIS\\NUOVO.MDB", ace, "C:\\ORBIS\\NUOVO.MDB è un database Access 2007 o successivo"},
+      {"C:\\ORBIS\\VECCHIO.MDB", jet3, "C:\\ORBIS\\VECCHIO.MDB è un database Access 97 (Jet 3)"},
       {"C:\\ORBIS\\CORTO.MDB", good.substr(0, good.size() - 100),
-       "database file C:\\ORBIS\\CORTO.MDB is truncated"},
+       "il database C:\\ORBIS\\CORTO.MDB è troncato"},
   };
   // A reader that would be noticed: the checks come first.
   MdbTableSource source = Source(kIdleLimit, Script("reader", "kill -SEGV $$"));
@@ -404,7 +405,7 @@ class DamagedFileTest : public MdbTableSourceTest {
     MdbTableSource source = Source(kIdleLimit);
     std::string message = Failure(source, "articoli", kIdleLimit + kSlack);
     EXPECT_TRUE(
-        message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table "
+        message.starts_with("database danneggiato o illeggibile: C:\\ORBIS\\DATI.MDB, tabella "
                             "articoli: "))
         << message;
     EXPECT_NE(message.find(detail), std::string::npos) << message;
@@ -417,10 +418,10 @@ TEST_F(DamagedFileTest, UsageMapPointingAtAnEmptyRow) {
   // one are empty. libmdb dereferences a null map there.
   std::string table = file;
   table[TableDefinitionPage(file) * kPage + 55] = 9;
-  ExpectDamaged(table, "page map of table articoli");
+  ExpectDamaged(table, "mappa delle pagine della tabella articoli");
   std::string catalog = file;
   catalog[2 * kPage + 55] = 9;
-  ExpectDamaged(catalog, "page map of table MSysObjects");
+  ExpectDamaged(catalog, "mappa delle pagine della tabella MSysObjects");
 }
 
 TEST_F(DamagedFileTest, LongValueChainPointingAtItself) {
@@ -430,7 +431,7 @@ TEST_F(DamagedFileTest, LongValueChainPointingAtItself) {
   size_t page = long_values.front();
   size_t row0 = U32(file, page * kPage + 14) & 0x1fff;
   PutU32(file, page * kPage + row0, static_cast<uint32_t>(page << 8));
-  ExpectDamaged(file, "loop");
+  ExpectDamaged(file, "ciclo");
 }
 
 TEST_F(DamagedFileTest, VariableColumnOffsetOutsideThePage) {
@@ -441,7 +442,7 @@ TEST_F(DamagedFileTest, VariableColumnOffsetOutsideThePage) {
   size_t columns = static_cast<uint8_t>(file[start]);
   size_t end = (page + 1) * kPage - 1;
   PutU16(file, end - (columns + 7) / 8 - 3, 0x0fff);
-  ExpectDamaged(file, "table articoli is damaged: row 1 (page");
+  ExpectDamaged(file, "la tabella articoli è danneggiata: riga 1 (pagina");
 }
 
 TEST_F(DamagedFileTest, TruncatedByAFewPages) {
@@ -452,7 +453,7 @@ TEST_F(DamagedFileTest, TruncatedByAFewPages) {
 TEST_F(DamagedFileTest, ZeroedCatalogPage) {
   std::string file = WriteArticles();
   std::fill_n(file.begin() + 2 * kPage, kPage, '\0');
-  ExpectDamaged(file, "definition of table MSysObjects");
+  ExpectDamaged(file, "definizione della tabella MSysObjects");
 }
 
 TEST_F(DamagedFileTest, RowCountOfADataPageChanged) {
@@ -463,17 +464,17 @@ TEST_F(DamagedFileTest, RowCountOfADataPageChanged) {
   // Lowered: the last row of the page is lost.
   std::string lowered = file;
   PutU16(lowered, at + 12, rows - 1);
-  ExpectDamaged(lowered, "stores 3000 rows but 2999 could be read");
+  ExpectDamaged(lowered, "contiene 3000 righe ma se ne leggono 2999");
   // Raised, with the new row in the free space below the others: a phantom row of Nulls.
   std::string raised = file;
   PutU16(raised, at + 12, rows + 1);
   const auto last_start = static_cast<uint16_t>(U32(file, at + 14 + 2 * (rows - 1)) & 0x1fff);
   PutU16(raised, at + 14 + 2 * rows, last_start - 20);
-  ExpectDamaged(raised, "stores 3000 rows but more can be read");
+  ExpectDamaged(raised, "contiene 3000 righe ma se ne leggono di più");
   // Read in parts, the rows of all the parts are counted together.
   const std::pair<std::string, std::string> changes[] = {
-      {lowered, "stores 3000 rows but 2999 could be read"},
-      {raised, "stores 3000 rows but 3001 could be read"}};
+      {lowered, "contiene 3000 righe ma se ne leggono 2999"},
+      {raised, "contiene 3000 righe ma se ne leggono 3001"}};
   for (const auto& [changed, detail] : changes) {
     Put(Local(kData), changed);
     MdbTableSource source = Source(kIdleLimit);
@@ -510,24 +511,25 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
     milliseconds idle;
     const char* expected;
   } readers[] = {
-      {"crash", "kill -SEGV $$", long_idle, "the reader killed by signal 11"},
-      {"hang", "exec sleep 60", short_idle, "no progress for 0.5 s"},
+      {"crash", "kill -SEGV $$", long_idle,
+       "il lettore è terminato dal segnale 11 (accesso alla memoria non valido)"},
+      {"hang", "exec sleep 60", short_idle, "fermato dopo 0,5 s senza alcun progresso"},
       {"complain", "echo 'libmdb: page 3 is odd' >&2; exit 1", long_idle,
-       "the reader exited with status 1 (it said: libmdb: page 3 is odd)"},
+       "il lettore è uscito con stato 1 (messaggi del lettore: libmdb: page 3 is odd)"},
       {"flood", "head -c 3000000 /dev/zero | tr '\\000' e >&2; exec sleep 60", short_idle,
        "eeee ..."},
-      {"garbage", "printf 'Z0000'", long_idle, "malformed frame"},
+      {"garbage", "printf 'Z0000'", long_idle, "blocco malformato"},
       // A header of one column "a", then nothing.
       {"stall", "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'; exec sleep 60",
-       short_idle, "no progress"},
+       short_idle, "senza alcun progresso"},
   };
   const std::vector<int> descriptors = OpenDescriptors();
   for (const auto& r : readers) {
     MdbTableSource source = Source(r.idle, Script(r.name, r.body));
     std::string message = Failure(source, "codean", r.idle + kSlack);
     EXPECT_TRUE(
-        message.starts_with("database damaged or unreadable: C:\\ORBIS\\DATI.MDB, "
-                            "table codean: "))
+        message.starts_with("database danneggiato o illeggibile: C:\\ORBIS\\DATI.MDB, "
+                            "tabella codean: "))
         << message;
     EXPECT_NE(message.find(r.expected), std::string::npos) << r.name << ": " << message;
     EXPECT_LT(message.size(), 1000u) << r.name;
@@ -545,13 +547,14 @@ TEST_F(MdbTableSourceTest, AFileThatGetsShorterWhileReadIsNamedSo) {
                                                                 "truncate -s 4096 \"$2\"\n"
                                                                 "kill -BUS $$"));
   EXPECT_EQ(Failure(shortened, "codean", kSlack),
-            "database damaged or unreadable: C:\\ORBIS\\DATI.MDB, table codean: il file si è "
+            "database danneggiato o illeggibile: C:\\ORBIS\\DATI.MDB, tabella codean: il file si è "
             "accorciato (da " +
                 std::to_string(size) + " a 4096 byte) mentre il lettore lo leggeva");
   Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
   MdbTableSource bus = Source(milliseconds(10000), Script("bus", "kill -BUS $$"));
-  EXPECT_NE(Failure(bus, "codean", kSlack).find("the reader killed by signal 7"),
-            std::string::npos);
+  EXPECT_NE(
+      Failure(bus, "codean", kSlack).find("il lettore è terminato dal segnale 7 (errore di bus)"),
+      std::string::npos);
 }
 
 // A run that a signal asks to end does not wait out a silent reader's watchdog: the reader is ended
@@ -615,7 +618,7 @@ TEST_F(MdbTableSourceTest, ReaderOverItsMemoryLimitIsAFailureNotACrash) {
   options.executable = CATPUB_READER_EXE;
   options.memory_limit_mb = 2;
   MdbTableSource source(files_, options);
-  EXPECT_TRUE(Failure(source, "note", kSlack).starts_with("database damaged or unreadable"));
+  EXPECT_TRUE(Failure(source, "note", kSlack).starts_with("database danneggiato o illeggibile"));
   options.memory_limit_mb = 64;
   MdbTableSource roomy(files_, options);
   EXPECT_EQ(ReadAll(roomy, "note"), Rows{{LongText(2000000, "€")}});
@@ -731,7 +734,7 @@ TEST_F(MovedRowDamageTest, DamagedPointersAreDamageNamingTableAndPlace) {
   const size_t pointer = FlaggedSlot(0x4000);
   const size_t first_page = Pages(file_, 0x01, static_cast<uint32_t>(definition_)).front();
   ASSERT_EQ(pointer, first_page * kPage + 14 + 2);  // row 1 of the table's first page
-  const std::string here = "table articoli is damaged: la riga 1 della pagina " +
+  const std::string here = "la tabella articoli è danneggiata: la riga 1 della pagina " +
                            std::to_string(first_page) + ", spostata, rimanda ";
   const auto pages = static_cast<uint32_t>(file_.size() / kPage);
 

@@ -83,7 +83,7 @@ void LimitMemory(std::string_view megabytes) {
   uint64_t limit = 0;
   auto [end, error] = std::from_chars(megabytes.data(), megabytes.data() + megabytes.size(), limit);
   if (error != std::errc() || end != megabytes.data() + megabytes.size() || limit == 0) {
-    std::fprintf(stderr, "bad memory limit %s\n", std::string(megabytes).c_str());
+    std::fprintf(stderr, "limite di memoria non valido: %s\n", std::string(megabytes).c_str());
     std::_Exit(kUsage);
   }
 #ifndef CATPUB_ASAN
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     args.erase(args.begin() + 1);
   }
   if (args.size() != 3 || !args[0].starts_with(kLimitFlag) || !part) {
-    std::fprintf(stderr, "usage: %s --memory-limit-mb=N [--part=K/COUNT] FILE TABLE\n", argv[0]);
+    std::fprintf(stderr, "uso: %s --memory-limit-mb=N [--part=K/COUNT] FILE TABELLA\n", argv[0]);
     return kUsage;
   }
   const std::string path(args[1]);
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
   } catch (const catpub::FatalError& e) {
     writer.Fail(FailureKind::kDamaged, e.what());
   } catch (const std::bad_alloc&) {
-    writer.Fail(FailureKind::kDamaged, "reading it needs more memory than allowed");
+    writer.Fail(FailureKind::kDamaged, "leggerla richiede più memoria di quella concessa");
   }
   // Skip libmdb's and the C library's clean-up: the answer is sent, and nothing is left to save.
   std::fflush(stderr);

@@ -28,7 +28,7 @@ std::string_view TakeName(std::string_view& text) {
 }  // namespace
 
 RecordSource ParseRecordSource(const std::string& sql) {
-  auto reject = [&sql]() { return FatalError("unsupported record source \"" + sql + "\""); };
+  auto reject = [&sql]() { return FatalError("origine dei dati non gestita \"" + sql + "\""); };
   std::string_view text = sql;
   if (!Consume(text, "select * from ")) throw reject();
   RecordSource source;

@@ -11,9 +11,10 @@ RowStream::Outcome RowStream::Start() {
   Outcome outcome = ReadFrame(kind);
   if (outcome != Outcome::kRow) return outcome;
   if (kind == FrameKind::kFailure) return Failed(frame_);
-  if (kind != FrameKind::kHeader) return Malformed("the reader sent no header");
+  if (kind != FrameKind::kHeader) return Malformed("il lettore non ha mandato l'intestazione");
   std::optional<Header> header = DecodeHeader(frame_);
-  if (!header || header->columns.empty()) return Malformed("the reader sent a malformed header");
+  if (!header || header->columns.empty())
+    return Malformed("il lettore ha mandato un'intestazione malformata");
   header_ = std::move(*header);
   pos_ = frame_.size();
   return Outcome::kRow;
@@ -22,30 +23,33 @@ RowStream::Outcome RowStream::Start() {
 RowStream::Outcome RowStream::NextRow(std::string_view& encoded) {
   if (done_) return last_;
   while (rows_in_frame_ == 0) {
-    if (pos_ != frame_.size()) return Malformed("the reader sent a row frame with extra bytes");
+    if (pos_ != frame_.size())
+      return Malformed("il lettore ha mandato un blocco di righe con byte in più");
     FrameKind kind;
     Outcome outcome = ReadFrame(kind);
     if (outcome != Outcome::kRow) return outcome;
     if (kind == FrameKind::kFailure) return Failed(frame_);
     if (kind == FrameKind::kEnd) {
       std::optional<uint64_t> sent = DecodeEnd(frame_);
-      if (!sent || *sent != rows_received_) return Malformed("the reader miscounted its rows");
+      if (!sent || *sent != rows_received_)
+        return Malformed("il lettore ha contato male le sue righe");
       if (whole_table_ ? rows_received_ != header_.rows_stored
                        : rows_received_ > header_.rows_stored) {
-        return Malformed("the reader sent " + std::to_string(rows_received_) + " rows of " +
+        return Malformed("il lettore ha mandato " + std::to_string(rows_received_) + " righe su " +
                          std::to_string(header_.rows_stored));
       }
       done_ = true;
       return last_ = Outcome::kEnd;
     }
-    if (kind != FrameKind::kRows) return Malformed("the reader sent a second header");
+    if (kind != FrameKind::kRows)
+      return Malformed("il lettore ha mandato una seconda intestazione");
     std::optional<uint32_t> count = DecodeRowsCount(frame_);
-    if (!count) return Malformed("the reader sent a malformed row frame");
+    if (!count) return Malformed("il lettore ha mandato un blocco di righe malformato");
     rows_in_frame_ = *count;
     pos_ = kRowsStart;
   }
   std::optional<size_t> size = EncodedRowSize(frame_, pos_, header_.columns.size());
-  if (!size) return Malformed("the reader sent a malformed row");
+  if (!size) return Malformed("il lettore ha mandato una riga malformata");
   encoded = std::string_view(frame_).substr(pos_, *size);
   pos_ += *size;
   --rows_in_frame_;
@@ -60,7 +64,7 @@ RowStream::Outcome RowStream::ReadFrame(FrameKind& kind) {
     return last_ = Outcome::kBroken;
   }
   std::optional<FrameHeader> header = DecodeFrameHeader(std::string_view(bytes, sizeof(bytes)));
-  if (!header) return Malformed("the reader sent a malformed frame");
+  if (!header) return Malformed("il lettore ha mandato un blocco malformato");
   frame_.resize(header->length);
   pos_ = 0;
   if (!source_.ReadFull(frame_.data(), frame_.size())) {
@@ -79,7 +83,7 @@ RowStream::Outcome RowStream::Malformed(const std::string& what) {
 
 RowStream::Outcome RowStream::Failed(std::string_view payload) {
   std::optional<Failure> failure = DecodeFailure(payload);
-  if (!failure) return Malformed("the reader sent a malformed failure");
+  if (!failure) return Malformed("il lettore ha mandato un errore malformato");
   problem_ = failure->message;
   done_ = true;
   return last_ =

@@ -5,11 +5,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <initializer_list>
 
+#include "platform/curl_result_text.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
+#include "platform/system_error_text.h"
 
 namespace catpub::platform {
 namespace {
@@ -72,7 +73,6 @@ class CurlFtpControl::Session {
       curl_global_cleanup();
       throw FatalError("FTP: libcurl non crea una connessione");
     }
-    curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
     curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, KeepLastReply);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &last_reply_);
@@ -155,7 +155,6 @@ class CurlFtpControl::Session {
 
   // One transfer on `url`; afterwards the per-step options are back to a bare request.
   CURLcode Run(const std::string& url) {
-    error_[0] = '\0';
     last_reply_.clear();
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
     CURLcode result = Perform();
@@ -168,12 +167,11 @@ class CurlFtpControl::Session {
   }
 
   void Fail(const std::string& step, CURLcode result) {
-    std::string detail = error_[0] != '\0' ? error_ : curl_easy_strerror(result);
     if (result == CURLE_OPERATION_TIMEDOUT) {
       // A server that stopped answering is asked nothing more: the run would wait a full timeout
       // for each further step. What it said last belongs to an earlier step.
       stalled_ = true;
-      last_error_ = step + ": il server non risponde (" + detail + ")";
+      last_error_ = step + ": il server non risponde (" + CurlResultText(result) + ")";
       return;
     }
     if (result == CURLE_ABORTED_BY_CALLBACK) {
@@ -181,7 +179,7 @@ class CurlFtpControl::Session {
       last_error_ = step + ": interrotto";
       return;
     }
-    last_error_ = step + ": " + detail;
+    last_error_ = step + ": " + CurlResultText(result);
     if (!last_reply_.empty()) last_error_ += " (risposta del server: " + last_reply_ + ")";
   }
   void Fail(const std::string& text) { last_error_ = text; }
@@ -234,10 +232,7 @@ class CurlFtpControl::Session {
       }
     }
     CURLcode result = CURLE_OK;
-    if (status != CURLM_OK) {
-      std::snprintf(error_, sizeof error_, "%s", curl_multi_strerror(status));
-      result = CURLE_FAILED_INIT;
-    }
+    if (status != CURLM_OK) result = CURLE_FAILED_INIT;
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
       if (message->msg == CURLMSG_DONE && result == CURLE_OK) result = message->data.result;
@@ -264,7 +259,6 @@ class CurlFtpControl::Session {
   bool cleaning_up_ = false;  // read by AbortWhenInterrupted
   CURL* curl_ = nullptr;
   CURLM* multi_ = nullptr;  // holds the connection between steps
-  char error_[CURL_ERROR_SIZE] = {};
   curl_slist* quote_ = nullptr;
   std::string last_reply_;
   std::string last_error_;
@@ -333,7 +327,7 @@ int32_t CurlFtpControl::PutFile(const std::string& local_path, const std::string
   File file(std::fopen(fs_.LocalPath(local_path).c_str(), "rb"), &std::fclose);
   struct stat status {};
   if (file == nullptr || fstat(fileno(file.get()), &status) != 0) {
-    s.Fail(step + ": file non leggibile: " + std::strerror(errno));
+    s.Fail(step + ": file non leggibile: " + SystemErrorText(errno));
     return 0;
   }
   if (!S_ISREG(status.st_mode)) {

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/fatal_error.h"
+#include "platform/system_error_text.h"
 #include "platform/windows_1252.h"
 
 namespace catpub::platform {
@@ -18,7 +18,7 @@ constexpr size_t kBufferLimit = 1 << 16;
 // (ext4 does so, so that a crash cannot leave an empty file), and the run would wait for that.
 constexpr uint64_t kWriteBackStep = uint64_t{8} << 20;
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() { return SystemErrorText(errno); }
 
 }  // namespace
 
@@ -28,10 +28,10 @@ PosixNumberedFiles::~PosixNumberedFiles() {
 
 void PosixNumberedFiles::Open(int number, const std::string& path, int flags, Flush flush) {
   if (open_.count(number)) {
-    throw FatalError("file number " + std::to_string(number) + " is already open");
+    throw FatalError("il file numero " + std::to_string(number) + " è già aperto");
   }
   int fd = ::open(fs_.LocalPath(path).c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) throw FatalError("cannot open " + path + ": " + Reason());
+  if (fd < 0) throw FatalError("impossibile aprire " + path + ": " + Reason());
   open_.emplace(number, OpenFile{fd, path, flush, {}});
 }
 
@@ -46,7 +46,7 @@ void PosixNumberedFiles::OpenForAppend(int number, const std::string& path) {
 void PosixNumberedFiles::WriteLine(int number, std::string_view text) {
   auto found = open_.find(number);
   if (found == open_.end()) {
-    throw FatalError("file number " + std::to_string(number) + " is not open");
+    throw FatalError("il file numero " + std::to_string(number) + " non è aperto");
   }
   OpenFile& file = found->second;
   AppendWindows1252(text, file.buffer);
@@ -59,7 +59,7 @@ void PosixNumberedFiles::WriteOut(OpenFile& file) {
   while (done < file.buffer.size()) {
     ssize_t written = ::write(file.fd, file.buffer.data() + done, file.buffer.size() - done);
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw FatalError("cannot write " + file.path + ": " + Reason());
+    if (written < 0) throw FatalError("impossibile scrivere " + file.path + ": " + Reason());
     done += static_cast<size_t>(written);
   }
   file.written += file.buffer.size();
@@ -82,7 +82,7 @@ void PosixNumberedFiles::CloseAllFiles() {
       if (failure.empty()) failure = error.what();
     }
     if (::close(file.fd) != 0 && failure.empty()) {
-      failure = "cannot close " + file.path + ": " + Reason();
+      failure = "impossibile chiudere " + file.path + ": " + Reason();
     }
   }
   open_.clear();

@@ -10,6 +10,7 @@
 
 #include "platform/fatal_error.h"
 #include "platform/fold_case.h"
+#include "platform/system_error_text.h"
 
 namespace catpub::platform {
 namespace fs = std::filesystem;
@@ -47,7 +48,8 @@ std::string MatchEntry(const fs::path& folder, const std::string& name) {
 }
 
 bool IsInside(const fs::path& path, const fs::path& folder) {
-  return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+  return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first ==
+         folder.end();
 }
 
 }  // namespace
@@ -78,8 +80,8 @@ std::string WindowsFileSystem::CurrentDrive() {
 fs::path WindowsFileSystem::LocalPath(const std::string& path) {
   std::string_view rest = path;
   fs::path local;
-  const bool has_drive = rest.size() >= 2 && rest[1] == ':' &&
-                         std::isalpha(static_cast<unsigned char>(rest[0]));
+  const bool has_drive =
+      rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]));
   if (has_drive) {
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(rest[0])));
     local = drives_ / std::string(1, letter);
@@ -110,7 +112,9 @@ bool WindowsFileSystem::FileExists(const std::string& path) {
 void WindowsFileSystem::Replace(const std::string& from, const std::string& to) {
   std::error_code error;
   fs::rename(LocalPath(from), LocalPath(to), error);
-  if (error) throw FatalError("cannot rename " + from + " to " + to + ": " + error.message());
+  if (error)
+    throw FatalError("impossibile rinominare " + from + " in " + to + ": " +
+                     SystemErrorText(error.value()));
 }
 
 void WindowsFileSystem::Remove(const std::string& path) {

@@ -84,7 +84,8 @@ class ArticleWalk {
         writer_(files, kExportFileNumber) {}
 
   // From the current codean row to the end of codean; every line is written when this returns.
-  void WriteLines() {
+  // Returns how many lines there are.
+  uint64_t WriteLines() {
     try {
       Walk();
     } catch (const FatalError&) {
@@ -93,6 +94,7 @@ class ArticleWalk {
       throw;
     }
     writer_.Finish();
+    return lines_;
   }
 
  private:
@@ -124,6 +126,7 @@ class ArticleWalk {
     FillRow(line.row);
     line.place = Place();
     writer_.Commit();
+    ++lines_;
   }
 
   // Price rows lie anywhere in a large index: the article codes of the next two barcodes are read
@@ -257,6 +260,7 @@ class ArticleWalk {
   std::string sql_;
   std::string scratch_;
   long row_number_ = 0;
+  uint64_t lines_ = 0;
   std::optional<int32_t> article_;
   std::optional<int32_t> code_after_next_;  // of the row after the next, as PrefetchPrices read it
 };
@@ -269,13 +273,16 @@ std::string ExportTempPath() {
 
 namespace {
 
+// What one reading of the data database gave: nothing written, or the lines of the new export.
+using Reading = std::optional<uint64_t>;
+
 // One export from one reading of the data database, whose stamp was `before` when the reading
 // began. Nothing when the file has another stamp once the export is complete, or when the reading
 // failed while the file changed: the new export is then discarded.
-std::optional<bool> ExportOnce(const std::string& dataDbPath, db::DataSource& codean,
-                               db::DataSource& listi01, platform::NumberedFiles& files,
-                               platform::FileSystem& fs,
-                               const std::optional<db::FileStamp>& before) {
+std::optional<Reading> ExportOnce(const std::string& dataDbPath, db::DataSource& codean,
+                                  db::DataSource& listi01, platform::NumberedFiles& files,
+                                  platform::FileSystem& fs,
+                                  const std::optional<db::FileStamp>& before) {
   auto changed = [&] { return db::StampOf(fs.LocalPath(dataDbPath)) != before; };
   try {
     try {
@@ -285,7 +292,7 @@ std::optional<bool> ExportOnce(const std::string& dataDbPath, db::DataSource& co
       if (codean.Eof()) {
         files.CloseAllFiles();
         if (changed()) return std::nullopt;
-        return false;
+        return Reading();
       }
     } catch (const FatalError& error) {
       throw Reported(error);
@@ -297,14 +304,14 @@ std::optional<bool> ExportOnce(const std::string& dataDbPath, db::DataSource& co
     } catch (const FatalError& error) {
       throw Reported(error);
     }
-    ArticleWalk(dataDbPath, codean, listi01, files).WriteLines();
+    const uint64_t lines = ArticleWalk(dataDbPath, codean, listi01, files).WriteLines();
     if (changed()) return std::nullopt;
     try {
       output.Publish();
     } catch (const FatalError& error) {
       throw Reported(error);
     }
-    return true;
+    return Reading(lines);
   } catch (const FatalError&) {
     // Rows read while the file was being written may not fit together: that is no damage yet. A
     // run asked to end ends, whatever the file did.
@@ -315,11 +322,13 @@ std::optional<bool> ExportOnce(const std::string& dataDbPath, db::DataSource& co
 
 }  // namespace
 
-bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
-                    platform::NumberedFiles& files, platform::FileSystem& fs) {
+std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSource& codean,
+                                       db::DataSource& listi01, platform::NumberedFiles& files,
+                                       platform::FileSystem& fs) {
   for (int reading = 1;; ++reading) {
     const std::optional<db::FileStamp> before = db::StampOf(fs.LocalPath(dataDbPath));
-    if (std::optional<bool> written = ExportOnce(dataDbPath, codean, listi01, files, fs, before)) {
+    if (std::optional<Reading> written =
+            ExportOnce(dataDbPath, codean, listi01, files, fs, before)) {
       return *written;
     }
     if (reading == kReadings) {

@@ -3,6 +3,8 @@
 // "C:\orbis\articoli.csv". The caller has already switched Timer2 off and closed every open file.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "db/data_source.h"
@@ -24,9 +26,10 @@ inline constexpr int kExportFileNumber = 5;
 // "select * from listi01 where codart = " and the code; a row without a price row gives no line,
 // otherwise the first price row gives one. Ends with CloseAllFiles.
 //
-// Returns the export-written flag: false when codean has no rows (no file is opened and an existing
-// export file keeps its content); true once every row has been processed, the export file then
-// replaced by the new one, which has zero bytes when no row gave a line.
+// Returns the number of lines written, which is the number of articles published: nothing when
+// codean has no rows (no file is opened and an existing export file keeps its content, the original
+// program's export-written flag false); a number once every row has been processed, the export file
+// then replaced by the new one, which has zero bytes when no row gave a line.
 //
 // Throws FatalError, with a message starting "ERRORE" that names table, column, row, article and
 // barcode as far as known, for: a Null anywhere but in colare, ricart and codafo; an article code
@@ -38,7 +41,8 @@ inline constexpr int kExportFileNumber = 5;
 // reading failed meanwhile), the new file is discarded and the database read again after a short
 // pause. After three readings that each saw the file change, throws FatalError saying that the
 // database kept changing.
-bool ExportArticles(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
-                    platform::NumberedFiles& files, platform::FileSystem& fs);
+std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSource& codean,
+                                       db::DataSource& listi01, platform::NumberedFiles& files,
+                                       platform::FileSystem& fs);
 
 }  // namespace catpub::publish

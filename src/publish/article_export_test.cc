@@ -37,7 +37,8 @@ class RecordingFiles : public FakeNumberedFiles {
     FakeNumberedFiles::OpenForOutput(number, path, flush);
   }
   void WriteLine(int number, std::string_view text) override {
-    if (writes_before_failure == 0) throw FatalError("cannot write C:\\orbis\\articoli.csv.tmp");
+    if (writes_before_failure == 0)
+      throw FatalError("impossibile scrivere C:\\orbis\\articoli.csv.tmp");
     --writes_before_failure;
     FakeNumberedFiles::WriteLine(number, text);
   }
@@ -89,7 +90,7 @@ class ArticleExportTest : public ::testing::Test {
   bool Run(const std::string& data_db = kDataDb) {
     db::DataSource codean(tables_);
     db::DataSource listi01(tables_);
-    return ExportArticles(data_db, codean, listi01, files_, fs_);
+    return ExportArticles(data_db, codean, listi01, files_, fs_).has_value();
   }
   // The message of the fatal error the export must end with.
   std::string RunFailing(const std::string& data_db = kDataDb) {
@@ -374,9 +375,10 @@ TEST_F(ArticleExportTest, WriteFailureDiscardsThePartialFile) {
   disk_.Put(kExportPath, {"previous"});
   files_.writes_before_failure = 1;
 
-  EXPECT_EQ(RunFailing(),
-            "ERRORE : esportazione articoli: cannot write C:\\orbis\\articoli.csv.tmp (riga 2 di "
-            "codean, articolo 1, codice a barre 8000000000002)");
+  EXPECT_EQ(
+      RunFailing(),
+      "ERRORE : esportazione articoli: impossibile scrivere C:\\orbis\\articoli.csv.tmp (riga 2 di "
+      "codean, articolo 1, codice a barre 8000000000002)");
   ExpectPreviousExportKept();
   EXPECT_FALSE(files_.IsOpen(5));
 }
@@ -401,14 +403,16 @@ TEST_F(ArticleExportTest, ManyLinesKeepTheirOrderAndTheFirstFailureIsReported) {
   barcodes.resize(1200);
   barcodes.push_back(Barcode(kNull, std::string("12A"), std::string("8009999999999")));
   Codean(barcodes);
-  EXPECT_TRUE(RunFailing().starts_with("ERRORE : valore non numerico \"12A\" in codean.codare "
-                                       "(riga 1201 di codean"));
+  EXPECT_TRUE(
+      RunFailing().starts_with("ERRORE : valore non numerico \"12A\" in codean.codare "
+                               "(riga 1201 di codean"));
   ExpectPreviousExportKept();
 
   files_.writes_before_failure = 700;
-  EXPECT_EQ(RunFailing(),
-            "ERRORE : esportazione articoli: cannot write C:\\orbis\\articoli.csv.tmp (riga 701 "
-            "di codean, articolo 1, codice a barre 8000000000700)");
+  EXPECT_EQ(
+      RunFailing(),
+      "ERRORE : esportazione articoli: impossibile scrivere C:\\orbis\\articoli.csv.tmp (riga 701 "
+      "di codean, articolo 1, codice a barre 8000000000700)");
   ExpectPreviousExportKept();
 }
 
@@ -419,7 +423,7 @@ TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
 
   const std::string message = RunFailing();
   EXPECT_TRUE(
-      message.starts_with("ERRORE : esportazione articoli: cannot open " + ExportTempPath()))
+      message.starts_with("ERRORE : esportazione articoli: impossibile aprire " + ExportTempPath()))
       << message;
   EXPECT_FALSE(disk_.Has(kExportPath));
 }
@@ -440,7 +444,8 @@ class WrittenDuringTheExport : public db::TableSource {
       ++openings;
       if (writing_ = writes_-- > 0; writing_) std::ofstream(file_, std::ios::app) << "+";
     }
-    if (table == "listi01" && writing_ && torn_) throw FatalError("table listi01 is damaged");
+    if (table == "listi01" && writing_ && torn_)
+      throw FatalError("la tabella listi01 è danneggiata");
     return tables_.OpenTable(database, table);
   }
   std::vector<std::unique_ptr<db::RowCursor>> OpenTableParts(const std::string& database,
@@ -522,7 +527,7 @@ TEST_F(ChangingDatabaseTest, ADatabaseThatKeepsChangingEndsTheRun) {
 TEST_F(ChangingDatabaseTest, DamageOfAFileThatStaysTheSameIsReportedAtOnce) {
   WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 0, false);
   tables_.Put(kDataDb, "listi01", MemoryTable{{"codart"}, {{int32_t{1}}}, 0});
-  EXPECT_NE(Export(source).find("damaged row 0"), std::string::npos);
+  EXPECT_NE(Export(source).find("riga danneggiata 0"), std::string::npos);
   EXPECT_EQ(source.openings, 1);
   ExpectPreviousExportKept();
 }

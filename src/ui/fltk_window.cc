@@ -191,7 +191,7 @@ void PressOkOnInterruption(void*) {
 int WarnOfXError(Display* display, XErrorEvent* error) {
   char text[128];
   XGetErrorText(display, error->error_code, text, sizeof text);
-  Fl::warning("X error: %s", text);
+  Fl::warning("errore del server grafico X: %s", text);
   return 0;
 }
 

@@ -55,7 +55,7 @@ TEST_F(RunLogEndToEnd, AMissingLogFolderEndsWithStatus3AndSaysWhy) {
   testing::ProgramResult result = Run();
   EXPECT_EQ(result.exit_status, 3);
   EXPECT_NE(result.err.find("C:\\orbis\\bkp\\" + TodaysLogName()), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("No such file or directory"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("file o cartella inesistente"), std::string::npos) << result.err;
   EXPECT_FALSE(std::filesystem::exists(drives_.path() / "c/orbis/bkp"));
 }
 

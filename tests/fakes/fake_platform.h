@@ -1,6 +1,6 @@
 // In-memory stand-ins for the file system, the numbered files and the clock. Files live in one map
-// from Windows path (compared without regard to case) to their lines, so tests assert on exactly what
-// the program wrote and in which order.
+// from Windows path (compared without regard to case) to their lines, so tests assert on exactly
+// what the program wrote and in which order.
 #pragma once
 
 #include <map>
@@ -45,7 +45,7 @@ class FakeFileSystem : public platform::FileSystem {
   std::filesystem::path LocalPath(const std::string& path) override { return path; }
   void Replace(const std::string& from, const std::string& to) override {
     auto found = disk_.files.find(FakeDisk::Key(from));
-    if (found == disk_.files.end()) throw FatalError("cannot rename " + from);
+    if (found == disk_.files.end()) throw FatalError("impossibile rinominare " + from);
     FakeFile file = found->second;
     disk_.files.erase(found);
     disk_.files[FakeDisk::Key(to)] = std::move(file);
@@ -83,7 +83,8 @@ class FakeNumberedFiles : public platform::NumberedFiles {
   void CheckFolder(const std::string& path) const {
     if (disk_.folders.empty()) return;
     std::string folder = FakeDisk::Key(path.substr(0, path.rfind('\\') + 1));
-    if (!disk_.folders.count(folder)) throw FatalError("cannot open " + path + ": no such folder");
+    if (!disk_.folders.count(folder))
+      throw FatalError("impossibile aprire " + path + ": file o cartella inesistente");
   }
 
   FakeDisk& disk_;

@@ -40,7 +40,7 @@ class FolderFileSystem : public platform::FileSystem {
   void Replace(const std::string& from, const std::string& to) override {
     std::error_code error;
     std::filesystem::rename(LocalPath(from), LocalPath(to), error);
-    if (error) throw FatalError("cannot rename " + from + " to " + to + ": " + error.message());
+    if (error) throw FatalError("impossibile rinominare " + from + " in " + to);
   }
   void Remove(const std::string& path) override {
     std::error_code error;

@@ -1,9 +1,9 @@
-// Tables held in memory, keyed by database path (compared as Windows compares paths) and table name,
-// for running the data sources without Access files.
+// Tables held in memory, keyed by database path (compared as Windows compares paths) and table
+// name, for running the data sources without Access files.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -60,7 +60,8 @@ class InMemoryTables : public db::TableSource {
         : table_(table), next_(begin), end_(end) {}
     const std::vector<std::string>& Columns() const override { return table_.columns; }
     bool Next(std::vector<db::Value>& row) override {
-      if (next_ == table_.damaged_row) throw FatalError("damaged row " + std::to_string(next_));
+      if (next_ == table_.damaged_row)
+        throw FatalError("riga danneggiata " + std::to_string(next_));
       if (next_ == end_) return false;
       row = table_.rows[next_++];
       return true;
@@ -76,7 +77,7 @@ class InMemoryTables : public db::TableSource {
     opened_.push_back(table);
     auto found = tables_.find(Key(database, table));
     if (found == tables_.end()) {
-      throw FatalError("table " + table + " not found in " + database);
+      throw FatalError("la tabella " + table + " non esiste in " + database);
     }
     return found->second;
   }
