@@ -36,8 +36,8 @@
 #include <vector>
 
 #include "db/data_source.h"
-#include "db/mdb_table_reader.h"
 #include "db/mdb_table_source.h"
+#include "db/reader/mdb_table_reader.h"
 #include "db/row_codec.h"
 #include "mdbwriter/mdb_writer.h"
 #include "named_options.h"
@@ -290,7 +290,7 @@ Measure Export(const std::filesystem::path& drives) {
 }
 
 // What a plain reader does with each row: decodes every value.
-class DecodingSink : public db::TableSink {
+class DecodingSink : public db::reader::TableSink {
  public:
   void Begin(uint32_t, const std::vector<std::string>& columns) override {
     row_.resize(columns.size());
@@ -311,8 +311,9 @@ Measure PlainDecode(const std::filesystem::path& file) {
   DecodingSink sink;
   const double queued = QueuedSeconds();
   auto start = Clock::now();
-  measure.ok = db::ReadMdbTable(file.string(), "codean", sink) == db::TableRead::kRead &&
-               db::ReadMdbTable(file.string(), "listi01", sink) == db::TableRead::kRead;
+  measure.ok =
+      db::reader::ReadMdbTable(file.string(), "codean", sink) == db::reader::TableRead::kRead &&
+      db::reader::ReadMdbTable(file.string(), "listi01", sink) == db::reader::TableRead::kRead;
   measure.wall = Seconds(Clock::now() - start);
   measure.queued = QueuedSeconds() - queued;
   measure.count = sink.rows;

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "db/data_source.h"
-#include "db/mdb_table_reader.h"
 #include "db/mdb_table_source.h"
+#include "db/reader/mdb_table_reader.h"
 #include "db/row_codec.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
@@ -80,7 +80,7 @@ void WritePriceList(const std::filesystem::path& file, int32_t rows) {
 }
 
 // The plain way to read a table exactly, in-process and unprotected: every row decoded into values.
-class DecodingSink : public db::TableSink {
+class DecodingSink : public db::reader::TableSink {
  public:
   void Begin(uint32_t, const std::vector<std::string>& columns) override {
     row.resize(columns.size());
@@ -178,7 +178,7 @@ int Run(const std::filesystem::path& folder, int32_t rows) {
     DecodingSink sink;
     const double cpu = CpuSeconds(RUSAGE_SELF);
     auto start = Clock::now();
-    db::ReadMdbTable(local.string(), "listi01", sink);
+    db::reader::ReadMdbTable(local.string(), "listi01", sink);
     decodes.push_back(Seconds(Clock::now() - start));
     decode_cpus.push_back(CpuSeconds(RUSAGE_SELF) - cpu);
     if (sink.rows != static_cast<uint64_t>(rows) || run.found != sink.rows) {

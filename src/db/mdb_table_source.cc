@@ -167,9 +167,10 @@ std::filesystem::path MdbTableSource::CheckedFile(const std::string& database) c
 std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::path& file,
                                                          const std::string& table,
                                                          const std::string& part) const {
-  std::vector<std::string> argv = {options_.executable.string(),
-                                   "--memory-limit-mb=" + std::to_string(options_.memory_limit_mb)};
-  if (!part.empty()) argv.push_back("--part=" + part);
+  std::vector<std::string> argv = {
+      options_.executable.string(),
+      std::string(reader::kMemoryLimitFlag) + std::to_string(options_.memory_limit_mb)};
+  if (!part.empty()) argv.push_back(std::string(reader::kPartFlag) + part);
   argv.push_back(file.string());
   argv.push_back(table);
   return argv;

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "db/data_source.h"
-#include "db/jet_format.h"
+#include "db/reader/jet_format.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
 #include "platform/fatal_error.h"
@@ -770,11 +770,11 @@ TEST_F(MovedRowDamageTest, ChainsThatLoopOrRunOnAreDamage) {
       PointingAt(middle, page, row),
       "rimanda in cerchio (pagina " + std::to_string(page) + ", riga " + std::to_string(row) + ")");
   // Moved more often than Access ever moves a row.
-  WriteMoved(jet::kMostMoves);
+  WriteMoved(reader::jet::kMostMoves);
   Put(Local(kData), file_);
   MdbTableSource source = Source();
   EXPECT_EQ(ReadAll(source, "articoli").size(), 3000u);
-  ExpectDamaged(WriteMoved(jet::kMostMoves + 1), "rimanda oltre 8 volte");
+  ExpectDamaged(WriteMoved(reader::jet::kMostMoves + 1), "rimanda oltre 8 volte");
 }
 
 }  // namespace

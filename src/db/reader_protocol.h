@@ -28,6 +28,10 @@ enum class FailureKind : uint8_t {
   kDamaged = 2,        // the file is damaged or cannot be read
 };
 
+// The reader's command line: --memory-limit-mb=N [--part=K/COUNT] FILE TABLE.
+inline constexpr std::string_view kMemoryLimitFlag = "--memory-limit-mb=";
+inline constexpr std::string_view kPartFlag = "--part=";
+
 inline constexpr size_t kFrameHeaderSize = 5;
 // Frames never exceed this: row frames are cut at about kRowBatchBytes, and a single row (a long
 // Memo included) is far smaller. The parent refuses anything larger before allocating for it.

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "db/frame_writer.h"
+#include "db/reader/frame_writer.h"
 #include "db/row_codec.h"
 
 namespace catpub::db::reader {

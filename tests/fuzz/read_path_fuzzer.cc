@@ -20,8 +20,8 @@
 
 #include "db/data_source.h"
 #include "db/database_file.h"
-#include "db/frame_writer.h"
-#include "db/mdb_table_reader.h"
+#include "db/reader/frame_writer.h"
+#include "db/reader/mdb_table_reader.h"
 #include "db/row_codec.h"
 #include "db/row_stream.h"
 #include "fakes/in_memory_tables.h"
@@ -48,11 +48,13 @@ class StringSource : public db::reader::ByteSource {
 };
 
 // What the reader process would send for `table` of `file` (or for its `part`).
-std::string ReaderOutput(std::string_view file, const char* table, db::TablePart part = {}) {
+std::string ReaderOutput(std::string_view file, const char* table,
+                         db::reader::TablePart part = {}) {
   std::string sent;
   db::reader::FrameWriter writer([&sent](std::string_view bytes) { sent.append(bytes); });
   try {
-    if (db::ReadMdbTableInMemory(file, table, writer, part) == db::TableRead::kRead) {
+    if (db::reader::ReadMdbTableInMemory(file, table, writer, part) ==
+        db::reader::TableRead::kRead) {
       writer.End();
     } else {
       writer.Fail(db::reader::FailureKind::kTableNotFound, "");
@@ -106,6 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view file(reinterpret_cast<const char*>(data), size);
   for (const char* table : {"listi01", "tipi", "MSysObjects"}) Receive(ReaderOutput(file, table));
   // The second of two readers sharing the price list: the walk starts where the page map says.
-  Receive(ReaderOutput(file, "listi01", db::TablePart{1, 2}), false);
+  Receive(ReaderOutput(file, "listi01", db::reader::TablePart{1, 2}), false);
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "db/jet_format.h"
+#include "db/reader/jet_format.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 #include "platform/fatal_error.h"
 
-namespace catpub::db::jet {
+namespace catpub::db::reader::jet {
 namespace {
 
 constexpr uint8_t kInlineValue = 0x80;
@@ -228,4 +228,4 @@ std::string GuidText(std::string_view stored) {
   return text;
 }
 
-}  // namespace catpub::db::jet
+}  // namespace catpub::db::reader::jet

@@ -1,4 +1,4 @@
-#include "db/jet_format.h"
+#include "db/reader/jet_format.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "platform/fatal_error.h"
 
-namespace catpub::db::jet {
+namespace catpub::db::reader::jet {
 namespace {
 
 std::string Utf8(std::string_view stored) {
@@ -165,4 +165,4 @@ TEST(GuidTest, AccessForm) {
 }
 
 }  // namespace
-}  // namespace catpub::db::jet
+}  // namespace catpub::db::reader::jet

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace catpub::db::jet {
+namespace catpub::db::reader::jet {
 
 inline constexpr size_t kPageSize = 4096;
 inline constexpr uint8_t kDataPage = 0x01;
@@ -70,4 +70,4 @@ double DecimalToDouble(std::string_view stored, int scale);
 // A Replication ID's 16 stored bytes as Access writes them: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
 std::string GuidText(std::string_view stored);
 
-}  // namespace catpub::db::jet
+}  // namespace catpub::db::reader::jet

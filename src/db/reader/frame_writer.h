@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/mdb_table_reader.h"
+#include "db/reader/mdb_table_reader.h"
 #include "db/reader_protocol.h"
 
 namespace catpub::db::reader {

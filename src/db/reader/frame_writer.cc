@@ -1,4 +1,4 @@
-#include "db/frame_writer.h"
+#include "db/reader/frame_writer.h"
 
 namespace catpub::db::reader {
 namespace {

@@ -1,4 +1,4 @@
-#include "db/mdb_table_reader.h"
+#include "db/reader/mdb_table_reader.h"
 
 // libmdb's header needs glib's first (g++ otherwise fails on "template with C linkage").
 // clang-format off
@@ -12,13 +12,13 @@
 #include <memory>
 #include <optional>
 
-#include "db/jet_format.h"
 #include "db/names.h"
+#include "db/reader/jet_format.h"
 #include "db/row_codec.h"
 #include "db/value.h"
 #include "platform/fatal_error.h"
 
-namespace catpub::db {
+namespace catpub::db::reader {
 namespace {
 
 // The catalog (MSysObjects) is the table defined on page 2. It is walked here like any table, so
@@ -28,7 +28,8 @@ constexpr uint32_t kCatalogPage = 2;
 constexpr int kLocalTable = 1;
 constexpr int kLinkedOdbcTable = 4;
 constexpr int kLinkedAccessTable = 6;
-// The data page layout (db/jet_format.h) as libmdb takes offsets, and the flags of a row's offset.
+// The data page layout (db/reader/jet_format.h) as libmdb takes offsets, and the flags of a row's
+// offset.
 constexpr int kRowCountOffset = static_cast<int>(jet::kRowCountOffset);
 constexpr int kRowOffsetsStart = static_cast<int>(jet::kRowOffsetsStart);
 
@@ -481,4 +482,4 @@ TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, Ta
                   sink, part);
 }
 
-}  // namespace catpub::db
+}  // namespace catpub::db::reader

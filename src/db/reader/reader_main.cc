@@ -4,8 +4,8 @@
 //
 //   catalog-publisher-reader --memory-limit-mb=N [--part=K/COUNT] FILE TABLE
 //
-// With --part, only part K (from 0) of COUNT of the table's pages is read (db/mdb_table_reader.h),
-// so that several readers can share a large table.
+// With --part, only part K (from 0) of COUNT of the table's pages is read
+// (db/reader/mdb_table_reader.h), so that several readers can share a large table.
 //
 // libmdb crashes, loops or exhausts memory on some damaged files. Here that costs only this
 // process: its address space is limited, the parent kills it when it stops making progress, and the
@@ -29,8 +29,9 @@
 #include <string_view>
 #include <vector>
 
-#include "db/frame_writer.h"
-#include "db/mdb_table_reader.h"
+#include "db/reader/frame_writer.h"
+#include "db/reader/mdb_table_reader.h"
+#include "db/reader_protocol.h"
 #include "platform/fatal_error.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -99,8 +100,8 @@ void LimitMemory(std::string_view megabytes) {
 }
 
 // "K/COUNT" with K < COUNT; nullopt when it is not that.
-std::optional<catpub::db::TablePart> ParsePart(std::string_view text) {
-  catpub::db::TablePart part;
+std::optional<catpub::db::reader::TablePart> ParsePart(std::string_view text) {
+  catpub::db::reader::TablePart part;
   const char* end = text.data() + text.size();
   auto [slash, error] = std::from_chars(text.data(), end, part.index);
   if (error != std::errc() || slash == end || *slash != '/') return std::nullopt;
@@ -112,22 +113,22 @@ std::optional<catpub::db::TablePart> ParsePart(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  constexpr std::string_view kLimitFlag = "--memory-limit-mb=";
-  constexpr std::string_view kPartFlag = "--part=";
+  using catpub::db::reader::kMemoryLimitFlag;
+  using catpub::db::reader::kPartFlag;
   std::vector<std::string_view> args(argv + 1, argv + argc);
-  std::optional<catpub::db::TablePart> part = catpub::db::TablePart{};
+  std::optional<catpub::db::reader::TablePart> part = catpub::db::reader::TablePart{};
   if (args.size() == 4 && args[1].starts_with(kPartFlag)) {
     part = ParsePart(args[1].substr(kPartFlag.size()));
     args.erase(args.begin() + 1);
   }
-  if (args.size() != 3 || !args[0].starts_with(kLimitFlag) || !part) {
+  if (args.size() != 3 || !args[0].starts_with(kMemoryLimitFlag) || !part) {
     std::fprintf(stderr, "uso: %s --memory-limit-mb=N [--part=K/COUNT] FILE TABELLA\n", argv[0]);
     return kUsage;
   }
   const std::string path(args[1]);
   const std::string table(args[2]);
   const std::string_view file = MapFile(path.c_str());
-  LimitMemory(args[0].substr(kLimitFlag.size()));
+  LimitMemory(args[0].substr(kMemoryLimitFlag.size()));
   // The frames go out on a copy of standard output; whatever libmdb prints there goes to standard
   // error with its warnings instead of into the frames.
   const int out = ::dup(1);
@@ -145,10 +146,10 @@ int main(int argc, char** argv) {
     if (!file.empty()) ::madvise(const_cast<char*>(file.data()), file.size(), MADV_DONTNEED);
   });
   try {
-    catpub::db::TableRead read = file.empty()
-                                     ? catpub::db::ReadMdbTable(path, table, writer, *part)
-                                     : catpub::db::ReadMdbTableInMemory(file, table, writer, *part);
-    if (read == catpub::db::TableRead::kRead) {
+    catpub::db::reader::TableRead read =
+        file.empty() ? catpub::db::reader::ReadMdbTable(path, table, writer, *part)
+                     : catpub::db::reader::ReadMdbTableInMemory(file, table, writer, *part);
+    if (read == catpub::db::reader::TableRead::kRead) {
       writer.End();
     } else {
       writer.Fail(FailureKind::kTableNotFound, "");

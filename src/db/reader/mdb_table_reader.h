@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace catpub::db {
+namespace catpub::db::reader {
 
 // Receives a table: its columns once, then its rows in stored order, each encoded as
 // db/row_codec.h says. A row that Access moved to another page comes in its place, where its
@@ -24,8 +24,8 @@ class TableSink {
 enum class TableRead { kRead, kNotFound };
 
 // A share of a table to read: part `index` of `count`, the pages the table's page map lists being
-// split into `count` runs of about as many pages, in stored order. The rows of all parts, part after
-// part, are the rows of the table. A page map libmdb cannot read leaves every page to part 0.
+// split into `count` runs of about as many pages, in stored order. The rows of all parts, part
+// after part, are the rows of the table. A page map libmdb cannot read leaves every page to part 0.
 struct TablePart {
   uint32_t index = 0;
   uint32_t count = 1;
@@ -45,6 +45,6 @@ TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSin
 // The same, over the whole file's bytes in memory (a read-only mapping of it): libmdb then reads
 // its pages without three system calls each.
 TableRead ReadMdbTableInMemory(std::string_view file, std::string_view table, TableSink& sink,
-                                TablePart part = {});
+                               TablePart part = {});
 
-}  // namespace catpub::db
+}  // namespace catpub::db::reader
