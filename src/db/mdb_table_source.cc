@@ -16,7 +16,6 @@
 namespace catpub::db {
 namespace {
 
-using reader::RowStream;
 using Outcome = RowStream::Outcome;
 
 // The parts of one table count their rows together.
@@ -39,7 +38,7 @@ class PartsTally {
 
 // A table streamed by one reader process. The process ends with the cursor: when the table was read
 // to its end it has exited by itself; otherwise it is killed. It is always reaped.
-class MdbRowCursor : public RowCursor, private reader::ByteSource {
+class MdbRowCursor : public RowCursor, private ByteSource {
  public:
   // `tally` is set for a part of the table, shared with the other parts.
   // `file` is the database file the reader maps.
@@ -169,8 +168,8 @@ std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::
                                                          const std::string& part) const {
   std::vector<std::string> argv = {
       options_.executable.string(),
-      std::string(reader::kMemoryLimitFlag) + std::to_string(options_.memory_limit_mb)};
-  if (!part.empty()) argv.push_back(std::string(reader::kPartFlag) + part);
+      std::string(wire::kMemoryLimitFlag) + std::to_string(options_.memory_limit_mb)};
+  if (!part.empty()) argv.push_back(std::string(wire::kPartFlag) + part);
   argv.push_back(file.string());
   argv.push_back(table);
   return argv;

@@ -4,7 +4,7 @@
 
 #include "db/row_codec.h"
 
-namespace catpub::db::reader {
+namespace catpub::db::wire {
 namespace {
 
 template <typename T>
@@ -111,4 +111,4 @@ std::optional<FrameHeader> DecodeFrameHeader(std::string_view bytes) {
   return FrameHeader{kind, length};
 }
 
-}  // namespace catpub::db::reader
+}  // namespace catpub::db::wire

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace catpub::db::reader {
+namespace catpub::db::wire {
 
 // Payloads: a header holds the u32 count of rows stored, the u16 count of columns, then each
 // column's name (LEB128 length, UTF-8); rows, a u32 count then the encoded rows; the end, the u64
@@ -73,4 +73,4 @@ struct FrameHeader {
 };
 std::optional<FrameHeader> DecodeFrameHeader(std::string_view bytes);
 
-}  // namespace catpub::db::reader
+}  // namespace catpub::db::wire

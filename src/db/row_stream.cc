@@ -4,7 +4,21 @@
 
 #include "db/row_codec.h"
 
-namespace catpub::db::reader {
+namespace catpub::db {
+
+using wire::DecodeEnd;
+using wire::DecodeFailure;
+using wire::DecodeFrameHeader;
+using wire::DecodeHeader;
+using wire::DecodeRowsCount;
+using wire::Failure;
+using wire::FailureKind;
+using wire::FrameHeader;
+using wire::FrameKind;
+using wire::Header;
+using wire::kFrameHeaderSize;
+using wire::kMaxFramePayload;
+using wire::kRowsStart;
 
 RowStream::Outcome RowStream::Start() {
   FrameKind kind;
@@ -90,4 +104,4 @@ RowStream::Outcome RowStream::Failed(std::string_view payload) {
              failure->kind == FailureKind::kTableNotFound ? Outcome::kNotFound : Outcome::kDamaged;
 }
 
-}  // namespace catpub::db::reader
+}  // namespace catpub::db

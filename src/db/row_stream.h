@@ -9,7 +9,7 @@
 
 #include "db/reader_protocol.h"
 
-namespace catpub::db::reader {
+namespace catpub::db {
 
 // Where the frames come from.
 class ByteSource {
@@ -43,19 +43,19 @@ class RowStream {
   // the last one, or why the stream stopped.
   Outcome NextRow(std::string_view& encoded);
 
-  const Header& header() const { return header_; }
+  const wire::Header& header() const { return header_; }
   const std::string& problem() const { return problem_; }
   uint64_t rows_received() const { return rows_received_; }
 
  private:
   // Reads the next frame into frame_; kRow when it came.
-  Outcome ReadFrame(FrameKind& kind);
+  Outcome ReadFrame(wire::FrameKind& kind);
   Outcome Malformed(const std::string& what);
   Outcome Failed(std::string_view payload);
 
   ByteSource& source_;
   const bool whole_table_;
-  Header header_;
+  wire::Header header_;
   std::string frame_;
   size_t pos_ = 0;
   uint32_t rows_in_frame_ = 0;
@@ -65,4 +65,4 @@ class RowStream {
   std::string problem_;
 };
 
-}  // namespace catpub::db::reader
+}  // namespace catpub::db

@@ -11,10 +11,13 @@
 #include "db/reader/frame_writer.h"
 #include "db/row_codec.h"
 
-namespace catpub::db::reader {
+namespace catpub::db {
 namespace {
 
 using Outcome = RowStream::Outcome;
+using reader::FrameWriter;
+using wire::FailureKind;
+using wire::kFrameHeaderSize;
 
 class StringSource : public ByteSource {
  public:
@@ -141,4 +144,4 @@ TEST(RowStreamTest, FlippedBytesNeverCrash) {
 }
 
 }  // namespace
-}  // namespace catpub::db::reader
+}  // namespace catpub::db

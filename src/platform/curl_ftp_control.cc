@@ -56,7 +56,7 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
 
 }  // namespace
 
-// The easy handle and everything libcurl keeps pointers to (error buffer, reply text, command
+// The easy handle and everything libcurl keeps pointers to (reply text, command
 // lists). Options are sticky across transfers, so each step sets what it needs and Run() puts the
 // per-step options back afterwards.
 class CurlFtpControl::Session {

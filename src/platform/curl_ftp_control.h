@@ -65,15 +65,15 @@ class CurlFtpControl final : public FtpControl {
   // success, 0 on failure (the local file unreadable, the directory, the transfer, the size or the
   // rename failed); the ".part" is then deleted, unless the server stopped answering.
   int32_t PutFile(const std::string& local_path, const std::string& remote_name) override;
-  // The step that failed last, with libcurl's error text and the server's last reply, e.g.
-  // "accesso a ftp://127.0.0.1:21/ come vellum: Access denied: 530 (risposta del server: 530 Login
-  // incorrect.)". Empty before any failure.
+  // The step that failed last, what its libcurl result code means and the server's last reply,
+  // e.g. "connessione a ftp://127.0.0.1:21/ come vellum: accesso rifiutato (utente o password)
+  // (risposta del server: 530 Login incorrect.)". Empty before any failure.
   std::string LastError() const override;
   // After a timeout (a step's reply, the connect, a transfer that stopped moving) or a signal.
   bool Stalled() const override;
 
  private:
-  class Session;  // the easy handle with its error buffer and lists; lives on the heap, never moves
+  class Session;  // the easy handle with its reply text and lists; lives on the heap, never moves
   FileSystem& fs_;
   std::unique_ptr<Session> session_;
 };

@@ -30,9 +30,9 @@
 namespace catpub {
 namespace {
 
-using db::reader::RowStream;
+using db::RowStream;
 
-class StringSource : public db::reader::ByteSource {
+class StringSource : public db::ByteSource {
  public:
   explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
   bool ReadFull(char* buffer, size_t size) override {
@@ -57,10 +57,10 @@ std::string ReaderOutput(std::string_view file, const char* table,
         db::reader::TableRead::kRead) {
       writer.End();
     } else {
-      writer.Fail(db::reader::FailureKind::kTableNotFound, "");
+      writer.Fail(db::wire::FailureKind::kTableNotFound, "");
     }
   } catch (const FatalError& e) {
-    writer.Fail(db::reader::FailureKind::kDamaged, e.what());
+    writer.Fail(db::wire::FailureKind::kDamaged, e.what());
   }
   return sent;
 }

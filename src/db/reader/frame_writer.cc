@@ -3,6 +3,17 @@
 namespace catpub::db::reader {
 namespace {
 
+using wire::AppendFrame;
+using wire::BeginRows;
+using wire::EncodeEnd;
+using wire::EncodeFailure;
+using wire::EncodeHeader;
+using wire::Failure;
+using wire::FinishRows;
+using wire::FrameKind;
+using wire::Header;
+using wire::kRowBatchBytes;
+
 constexpr auto kFlushInterval = std::chrono::milliseconds(200);
 // The clock is looked at once every so many rows.
 constexpr uint32_t kRowsBetweenClockChecks = 64;
@@ -38,7 +49,7 @@ void FrameWriter::End() {
   emit_(frame_);
 }
 
-void FrameWriter::Fail(FailureKind kind, const std::string& message) {
+void FrameWriter::Fail(wire::FailureKind kind, const std::string& message) {
   FlushRows();
   frame_.clear();
   AppendFrame(frame_, FrameKind::kFailure, EncodeFailure(Failure{kind, message}));

@@ -27,7 +27,7 @@ class FrameWriter : public TableSink {
   // Sends the rows still batched, then the end frame.
   void End();
   // Sends the rows still batched, then a failure frame.
-  void Fail(FailureKind kind, const std::string& message);
+  void Fail(wire::FailureKind kind, const std::string& message);
 
  private:
   void FlushRows();

@@ -113,8 +113,8 @@ std::optional<catpub::db::reader::TablePart> ParsePart(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  using catpub::db::reader::kMemoryLimitFlag;
-  using catpub::db::reader::kPartFlag;
+  using catpub::db::wire::kMemoryLimitFlag;
+  using catpub::db::wire::kPartFlag;
   std::vector<std::string_view> args(argv + 1, argv + argc);
   std::optional<catpub::db::reader::TablePart> part = catpub::db::reader::TablePart{};
   if (args.size() == 4 && args[1].starts_with(kPartFlag)) {
@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
   ::unsetenv("MDBPATH");
   ::unsetenv("MDBOPTS");
 
-  using catpub::db::reader::FailureKind;
+  using catpub::db::wire::FailureKind;
   catpub::db::reader::FrameWriter writer([out, file](std::string_view bytes) {
     WriteAll(out, bytes);
     // The pages read so far leave this process's resident memory (they stay in the page cache,
