@@ -21,16 +21,9 @@
 #include "db/reader/jet_format.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
+#include "platform/address_sanitizer.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define CATPUB_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CATPUB_ASAN 1
-#endif
-#endif
 
 namespace catpub::db {
 namespace {

@@ -20,6 +20,7 @@
 
 #include "ftp_server_process.h"
 #include "support/catalogue.h"
+#include "support/e2e_server.h"
 #include "support/run_program.h"
 #include "support/shop.h"
 #include "support/temp_dir.h"
@@ -35,7 +36,6 @@ using testing::ReadBytes;
 using testing::Row;
 using testing::WriteShop;
 
-constexpr char kUser[] = CATPUB_E2E_FTP_USER;
 constexpr char kPassword[] = CATPUB_E2E_FTP_PASSWORD;
 constexpr int kPort = CATPUB_E2E_FTP_PORT;
 constexpr char kOrbis[] = "var/www/vellum/orbis";
@@ -74,21 +74,7 @@ class PublicationEndToEnd : public ::testing::Test {
 
   // Starts the test server on the port the program has compiled in.
   void StartServer(const std::string& fault = "none") {
-    testing::FtpServerOptions options;
-    options.root = ftp_root();
-    options.user = kUser;
-    options.password = kPassword;
-    options.fault = fault;
-    options.log_file = server_dir_.path() / "server.log";
-    options.port = kPort;
-    try {
-      server_ = std::make_unique<testing::FtpServerProcess>(options);
-    } catch (const std::runtime_error& error) {
-      FAIL() << "the test FTP server cannot listen on 127.0.0.1:" << kPort
-             << ", the port catalog-publisher-e2e was built for (CMake cache variable "
-                "CATPUB_E2E_FTP_PORT): "
-             << error.what();
-    }
+    ASSERT_TRUE(testing::StartE2eServer(ftp_root(), server_dir_.path() / "server.log", fault, server_));
   }
 
   testing::ProgramResult Run() { return RunOn(shop_); }

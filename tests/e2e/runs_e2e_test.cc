@@ -22,6 +22,7 @@
 
 #include "ftp_server_process.h"
 #include "support/catalogue.h"
+#include "support/e2e_server.h"
 #include "support/run_program.h"
 #include "support/shop.h"
 #include "support/temp_dir.h"
@@ -34,9 +35,6 @@ using Clock = std::chrono::steady_clock;
 using testing::Catalogue;
 using testing::ReadBytes;
 
-constexpr char kUser[] = CATPUB_E2E_FTP_USER;
-constexpr char kPassword[] = CATPUB_E2E_FTP_PASSWORD;
-constexpr int kPort = CATPUB_E2E_FTP_PORT;
 constexpr char kOrbis[] = "var/www/vellum/orbis";
 constexpr char kOldExport[] = "vecchio catalogo;\r\n";
 constexpr char kInterrupted[] = "ERRORE : esecuzione interrotta dal segnale SIGTERM";
@@ -87,21 +85,7 @@ class RunsEndToEnd : public ::testing::Test {
   void MakeShop(int articles) { WriteShop(shop_, int32_t{12}, Catalogue(articles)); }
 
   void StartServer(const std::string& fault = "none") {
-    testing::FtpServerOptions options;
-    options.root = server_dir_.path() / "root";
-    options.user = kUser;
-    options.password = kPassword;
-    options.fault = fault;
-    options.log_file = server_dir_.path() / "server.log";
-    options.port = kPort;
-    try {
-      server_ = std::make_unique<testing::FtpServerProcess>(options);
-    } catch (const std::runtime_error& error) {
-      FAIL() << "the test FTP server cannot listen on 127.0.0.1:" << kPort
-             << ", the port catalog-publisher-e2e was built for (CMake cache variable "
-                "CATPUB_E2E_FTP_PORT): "
-             << error.what();
-    }
+    ASSERT_TRUE(testing::StartE2eServer(server_dir_.path() / "root", server_dir_.path() / "server.log", fault, server_));
   }
 
   std::unique_ptr<testing::StartedProgram> Start(rlim_t address_space = RLIM_INFINITY) {

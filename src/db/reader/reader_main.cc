@@ -32,15 +32,8 @@
 #include "db/reader/frame_writer.h"
 #include "db/reader/mdb_table_reader.h"
 #include "db/reader_protocol.h"
+#include "platform/address_sanitizer.h"
 #include "platform/fatal_error.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define CATPUB_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CATPUB_ASAN 1
-#endif
-#endif
 
 #ifdef CATPUB_ASAN
 // AddressSanitizer reserves terabytes of address space, so an address-space limit cannot apply; a
