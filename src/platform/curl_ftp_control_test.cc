@@ -3,8 +3,6 @@
 #include "platform/curl_ftp_control.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +17,7 @@
 #include <string>
 
 #include "ftp_server_process.h"
+#include "support/refused_port.h"
 #include "platform/windows_file_system.h"
 
 namespace catpub::platform {
@@ -51,19 +50,6 @@ std::string ReadAll(const fs::path& path) {
 void WriteAll(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A port on 127.0.0.1 on which nothing listens.
-int ClosedPort() {
-  int sock = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-  close(sock);
-  return ntohs(address.sin_port);
 }
 
 class CurlFtpControlTest : public ::testing::Test {
@@ -205,7 +191,9 @@ TEST_F(CurlFtpControlTest, RefusedLoginFailsTheConnection) {
 }
 
 TEST_F(CurlFtpControlTest, NothingListeningFailsTheConnection) {
-  port_ = ClosedPort();
+  const testing::RefusedPort refused;
+  ASSERT_TRUE(refused.held());
+  port_ = refused.port();
   auto control = Control();
   EXPECT_NE(control->Connect(), 1);
   ExpectError(*control, "connessione a", "connessione rifiutata");

@@ -1,9 +1,6 @@
 // The built program with a real window: each test starts its own Xvfb, runs the program on it over
 // real Access files and plays the user with xdotool, as someone at the shop's till would.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -18,6 +15,7 @@
 #include <thread>
 
 #include "fakes/xvfb_display.h"
+#include "support/refused_port.h"
 #include "support/run_program.h"
 #include "support/shop.h"
 
@@ -402,14 +400,9 @@ TEST_F(WindowEndToEnd, AFatalErrorWaitsForItsMessageBox) {
 TEST_F(WindowEndToEnd, AnUnreachableDisplayRunsHeadless) {
   // A display over TCP whose port (6000 + its number) this test holds bound and never listens on:
   // connecting is refused at once, whatever else runs, and no test's Xvfb (never on TCP) is there.
-  const int held = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(held, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(getsockname(held, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const std::string dead = "127.0.0.1:" + std::to_string(ntohs(address.sin_port) - 6000);
+  const testing::RefusedPort held;
+  ASSERT_TRUE(held.held());
+  const std::string dead = "127.0.0.1:" + std::to_string(held.port() - 6000);
   struct Case {
     const char* what;
     void (*make)(Shop&);
@@ -444,7 +437,6 @@ TEST_F(WindowEndToEnd, AnUnreachableDisplayRunsHeadless) {
     EXPECT_EQ(result.err.find("display"), std::string::npos) << result.err;
     EXPECT_LT(Seconds(Clock::now() - started), 20) << "waited for someone to press Uscita";
   }
-  close(held);
 }
 
 }  // namespace
