@@ -512,6 +512,11 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
       {"flood", "head -c 3000000 /dev/zero | tr '\\000' e >&2; exec sleep 60", short_idle,
        "eeee ..."},
       {"garbage", "printf 'Z0000'", long_idle, "blocco malformato"},
+      // A header of one column "a" and 2 rows stored, then an end after no rows.
+      {"short",
+       "printf 'H\\010\\000\\000\\000\\002\\000\\000\\000\\001\\000\\001a"
+       "E\\010\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000'",
+       long_idle, "la tabella codean contiene 2 righe ma se ne leggono 0"},
       // A header of one column "a", then nothing.
       {"stall", "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'; exec sleep 60",
        short_idle, "senza alcun progresso"},

@@ -15,6 +15,7 @@
 #include "db/names.h"
 #include "db/reader/jet_format.h"
 #include "db/row_codec.h"
+#include "db/row_count.h"
 #include "db/value.h"
 #include "platform/fatal_error.h"
 
@@ -159,11 +160,11 @@ class TableWalker {
     }
   }
 
-  // Throws FatalError unless exactly the rows the table stores were read.
+  // Throws FatalError unless exactly the rows the table stores were read. For the catalog only:
+  // the rows of the tables sent to the program are counted there, part by part.
   void CheckComplete() const {
     if (rows_read_ != table_->num_rows) {
-      throw FatalError("la tabella " + name_ + " contiene " + std::to_string(table_->num_rows) +
-                       " righe ma se ne leggono " + std::to_string(rows_read_));
+      throw FatalError(RowCountMismatch(name_, table_->num_rows, rows_read_));
     }
   }
 
@@ -197,7 +198,7 @@ class TableWalker {
   // Splits the row at `start` (flags included) of `size` bytes of the page in libmdb's buffer into
   // its fields and encodes them into `row`.
   void EncodeRow(int start, size_t size, std::string& row) {
-    if (++rows_read_ > table_->num_rows) TooManyRows();
+    ++rows_read_;
     row_start_ = start & jet::kOffsetMask;
     row_end_ = row_start_ + static_cast<int>(size);
     if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
@@ -299,11 +300,6 @@ class TableWalker {
   FatalError RowDamage(const std::string& what) const {
     return Damage("riga " + std::to_string(rows_read_) + " (pagina " +
                   std::to_string(table_->cur_phys_pg) + "): " + what);
-  }
-
-  [[noreturn]] void TooManyRows() const {
-    throw FatalError("la tabella " + name_ + " contiene " + std::to_string(table_->num_rows) +
-                     " righe ma se ne leggono di più");
   }
 
   // The field's bytes, after checking that they lie within the row (and so within the page).
@@ -461,7 +457,6 @@ TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table
   sink.Begin(walker.rows_stored(), walker.column_names());
   std::string row;
   while (walker.Next(row)) sink.Row(row);
-  if (part.count == 1) walker.CheckComplete();
   return TableRead::kRead;
 }
 
