@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "db/data_source.h"
+#include "db/jet_page.h"
 #include "db/reader/jet_format.h"
 #include "fakes/folder_file_system.h"
 #include "mdbwriter/mdb_writer.h"
@@ -33,7 +34,7 @@ using std::chrono::milliseconds;
 using Rows = std::vector<std::vector<Value>>;
 
 constexpr char kData[] = "C:\\ORBIS\\DATI.MDB";
-constexpr size_t kPage = 4096;
+constexpr size_t kPage = kJetPageSize;
 // The watchdog's bound in the tests of damaged files, and how much longer a failure may take.
 constexpr milliseconds kIdleLimit{3000};
 constexpr milliseconds kSlack{5000};
