@@ -7,6 +7,7 @@
 #include "fakes/in_memory_tables.h"
 #include "fakes/recording_ftp_control.h"
 #include "platform/fatal_error.h"
+#include "publish/export_path.h"
 
 namespace catpub::app {
 namespace {
@@ -85,7 +86,7 @@ TEST_F(Form1Test, ThePublicationExportsThenUploadsToTheActivitysDirectory) {
   GoodShop();
   Catalogue({1, 2});
   form_.Form_Load();
-  const Lines& lines = disk_.Lines("C:\\orbis\\articoli.csv");
+  const Lines& lines = disk_.Lines(publish::kExportPath);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].substr(0, 14), "801          ;");
   EXPECT_EQ(ftp_.calls(), (Lines{"SetHostname(192.0.2.1)", "SetUsername(vellum)",
@@ -105,7 +106,7 @@ TEST_F(Form1Test, AFailedUploadIsKeptForTheReport) {
   form_.Form_Load();
   ASSERT_TRUE(form_.upload_failure());
   EXPECT_TRUE(form_.upload_failure()->starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
-  EXPECT_TRUE(disk_.Has("C:\\orbis\\articoli.csv"));
+  EXPECT_TRUE(disk_.Has(publish::kExportPath));
   EXPECT_FALSE(window_.Loaded());
 }
 
