@@ -43,7 +43,7 @@ class MdbRowCursor : public RowCursor, private ByteSource {
  public:
   // `tally` is shared with the other parts of the table. `file` is the database file the reader
   // maps.
-  MdbRowCursor(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit,
+  MdbRowCursor(const std::vector<std::string>& argv, const ReaderOptions& options,
                const std::filesystem::path& file, std::string database, std::string table,
                std::shared_ptr<PartsTally> tally = std::make_shared<PartsTally>())
       : database_(std::move(database)),
@@ -51,7 +51,7 @@ class MdbRowCursor : public RowCursor, private ByteSource {
         tally_(std::move(tally)),
         file_(file),
         size_at_start_(std::filesystem::file_size(file, size_error_)),
-        child_(argv, idle_limit),
+        child_(argv, options.idle_limit, options.clock),
         stream_(*this) {
     Outcome outcome = stream_.Start();
     if (outcome != Outcome::kRow) Fail(outcome);
@@ -181,7 +181,7 @@ std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::
 std::unique_ptr<RowCursor> MdbTableSource::OpenTable(const std::string& database,
                                                      const std::string& table) {
   const std::filesystem::path local = CheckedFile(database);
-  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_.idle_limit, local,
+  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_, local,
                                         database, table);
 }
 
@@ -193,14 +193,14 @@ std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std
   std::vector<std::unique_ptr<RowCursor>> cursors;
   if (parts < 2 || std::filesystem::file_size(local, error) < options_.parts_from_bytes) {
     cursors.push_back(std::make_unique<MdbRowCursor>(ReaderArguments(local, table),
-                                                     options_.idle_limit, local, database, table));
+                                                     options_, local, database, table));
     return cursors;
   }
   auto tally = std::make_shared<PartsTally>(parts);
   for (uint32_t part = 0; part < parts; ++part) {
     cursors.push_back(std::make_unique<MdbRowCursor>(
         ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)),
-        options_.idle_limit, local, database, table, tally));
+        options_, local, database, table, tally));
   }
   return cursors;
 }
