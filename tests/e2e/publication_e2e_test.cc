@@ -62,8 +62,7 @@ std::string LastLine(const std::string& text) {
 testing::ProgramResult RunOn(const testing::Shop& shop) {
   return testing::RunProgram(CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
                              {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                              {"DISPLAY", ""},
-                              {"WAYLAND_DISPLAY", ""}});
+                              {"DISPLAY", ""}});
 }
 
 class PublicationEndToEnd : public ::testing::Test {

@@ -216,8 +216,7 @@ class WindowEndToEnd : public ::testing::Test {
     return std::make_unique<StartedProgram>(
         CATPUB_EXECUTABLE, shop.Drive(drive),
         std::map<std::string, std::string>{{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                                           {"DISPLAY", display},
-                                           {"WAYLAND_DISPLAY", ""}});
+                                           {"DISPLAY", display}});
   }
 
   // The gate finds no data database: the company database has a row for company 2 only.

@@ -1,6 +1,8 @@
 // Stored forms of Access 2000 (Jet 4) data that the reader decodes itself rather than through
-// libmdb's printing: text, long values (Memo), Decimal and Replication ID values, and the rows of a
-// page. Everything here checks sizes and offsets before reading; nothing needs libmdb.
+// libmdb's printing: text, long values (Memo), Decimal and Replication ID values, the rows of a
+// data page and the pointers of moved rows. Every function checks sizes and offsets before reading,
+// except RowFlags, whose caller has checked the page's row count; nothing needs libmdb. The page
+// size is db/jet_page.h's, which the program's side shares.
 #pragma once
 
 #include <cstddef>
