@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fake_platform.h"
-#include "fakes/recording_window.h"
-#include "fakes/in_memory_tables.h"
-#include "fakes/recording_ftp_control.h"
+#include "fakes/fake_app_platform.h"
 #include "platform/fatal_error.h"
 #include "publish/export_path.h"
 
@@ -19,7 +16,7 @@ using Row = std::vector<db::Value>;
 const char kLog[] = "C:\\orbis\\bkp\\logrul3_07122026.txt";
 const char kStart[] = "07/12/2026-15:14:07- Avvio programma";
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public ::testing::Test, protected testing::FakeAppPlatform {
  protected:
   Form1Test() { window_.events = &form_; }
 
@@ -55,14 +52,6 @@ class Form1Test : public ::testing::Test {
   }
   const Lines& Log() { return disk_.Lines(kLog); }
 
-  testing::FakeDisk disk_;
-  testing::FakeFileSystem fs_{disk_};
-  testing::FakeNumberedFiles files_{disk_};
-  testing::FakeClock clock_;
-  log::RunLog run_log_{files_, clock_};
-  testing::InMemoryTables tables_;
-  testing::RecordingWindow window_;
-  testing::RecordingFtpControl ftp_;
   Form1::Publication publication_{files_, ftp_, {"192.0.2.1", "vellum", "secret"}};
   Form1 form_{window_, run_log_, fs_, tables_, publication_};
 };

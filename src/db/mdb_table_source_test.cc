@@ -21,6 +21,7 @@
 #include "db/jet_page.h"
 #include "db/reader/jet_format.h"
 #include "fakes/folder_file_system.h"
+#include "mdbwriter/every_type.h"
 #include "mdbwriter/mdb_writer.h"
 #include "platform/address_sanitizer.h"
 #include "platform/fatal_error.h"
@@ -175,19 +176,7 @@ std::string LongText(size_t characters, std::string_view pattern) {
 
 mdbwriter::Table EveryType() {
   const std::string accented = "Società Ω € 漢字 ÀÉÎÕÜ àéîõü";
-  mdbwriter::Table table{"tipi",
-                         {{"sino", ColumnType::kBoolean},
-                          {"byte", ColumnType::kByte},
-                          {"intero", ColumnType::kInteger},
-                          {"lungo", ColumnType::kLong},
-                          {"valuta", ColumnType::kCurrency},
-                          {"singolo", ColumnType::kSingle},
-                          {"doppio", ColumnType::kDouble},
-                          {"data", ColumnType::kDateTime},
-                          {"testo", ColumnType::kText, 255},
-                          {"nota", ColumnType::kMemo}},
-                         {},
-                         {}};
+  mdbwriter::Table table{"tipi", mdbwriter::EveryTypeColumns(), {}, {}};
   table.rows = {
       {false, uint8_t{0}, int16_t{-32768}, std::numeric_limits<int32_t>::min(),
        Currency{std::numeric_limits<int64_t>::min()}, -FLT_MAX, -DBL_MAX, DateTime{-657434.0},

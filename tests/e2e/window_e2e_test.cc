@@ -6,9 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -17,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "fakes/command_output.h"
 #include "fakes/xvfb_display.h"
 #include "support/run_program.h"
 #include "support/shop.h"
@@ -31,6 +30,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::Codean;
 using testing::Listi01;
+using testing::Output;
 using testing::Row;
 using testing::Shop;
 using testing::StartedProgram;
@@ -48,18 +48,6 @@ constexpr int kNrposwWidth = 975 / 15 - 6, kNrposwHeight = 405 / 15 - 6;
 
 const char kMessageTitle[] = "catalog-publisher";
 const char kHeartbeat[] = "- Inizio elaborazione \r\n";
-
-// Runs a shell command; returns its standard output without trailing white space.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    pclose(pipe);
-  }
-  while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
-  return out;
-}
 
 // The log with every time stamp replaced by "<stamp>", so lines compare exactly otherwise.
 std::string Unstamped(const std::string& log) {
