@@ -2,11 +2,7 @@
 // the golden files of tests/golden. The upload that follows an export goes to the compiled-in
 // publication server of catalog-publisher-export-e2e, which these tests keep unreachable: a written
 // export then ends with status 2 and the local file stays in place to be compared.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +12,7 @@
 #include <thread>
 
 #include "publish_settings.h"
+#include "support/refused_port.h"
 #include "support/run_program.h"
 #include "support/shop.h"
 
@@ -31,33 +28,6 @@ constexpr db::Value kNull = std::monostate{};
 constexpr char kOldExport[] = "vecchio catalogo;\r\n";
 
 db::Currency Euro(int64_t ten_thousandths) { return db::Currency{ten_thousandths}; }
-
-// Holds the port of the compiled-in publication server bound and not listening, so that a
-// connection to it is refused. Every test holds it at once (SO_REUSEPORT); anything else listening
-// there makes the bind fail.
-class UnreachableServer {
- public:
-  UnreachableServer() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    int on = 1;
-    ::setsockopt(socket_, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(settings::kPublishFtpPort));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bound_ =
-        socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~UnreachableServer() {
-    if (socket_ >= 0) ::close(socket_);
-  }
-  UnreachableServer(const UnreachableServer&) = delete;
-  UnreachableServer& operator=(const UnreachableServer&) = delete;
-  bool held() const { return bound_; }
-
- private:
-  int socket_;
-  bool bound_ = false;
-};
 
 std::string Unstamped(const std::string& log) {
   static const std::regex stamp(R"(\d\d/\d\d/\d{4}-\d\d:\d\d:\d\d-)");
@@ -250,9 +220,9 @@ class ExportEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(std::string_view(settings::kPublishFtpHost), "127.0.0.1");
-    ASSERT_TRUE(server_.held()) << "something else holds 127.0.0.1:" << settings::kPublishFtpPort
-                                << " (CMake cache variable CATPUB_E2E_EXPORT_PORT); these runs "
-                                   "need an upload that fails";
+    ASSERT_TRUE(server_.bound()) << "something else holds 127.0.0.1:" << settings::kPublishFtpPort
+                                 << " (CMake cache variable CATPUB_E2E_EXPORT_PORT); these runs "
+                                    "need an upload that fails";
     shop_.CompanyDatabase("C:\\ORBIS\\DATI.MDB");
   }
 
@@ -304,7 +274,8 @@ class ExportEndToEnd : public ::testing::Test {
     EXPECT_EQ(OrbisFolder(), folder);
   }
 
-  UnreachableServer server_;
+  // The compiled-in publication server refuses connections: every test holds its port at once.
+  testing::RefusedPort server_{static_cast<uint16_t>(settings::kPublishFtpPort)};
   testing::Shop shop_;
 };
 

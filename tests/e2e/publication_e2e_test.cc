@@ -2,11 +2,7 @@
 // port, with the demo account and 3-second timeouts) publishes a shop's catalogue to the test FTP
 // server, headless, as the shop's scheduler runs it. What the server received is read from its
 // disk.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +17,7 @@
 #include "ftp_server_process.h"
 #include "support/catalogue.h"
 #include "support/e2e_server.h"
+#include "support/refused_port.h"
 #include "support/run_program.h"
 #include "support/shop.h"
 #include "support/temp_dir.h"
@@ -205,33 +202,6 @@ TEST_F(PublicationEndToEnd, AnEmptyCodeanNeverReachesTheServer) {
   EXPECT_EQ(Connections(), 0u) << ServerLog();
 }
 
-// Holds the test port bound but not listening, so a connection to it is refused whatever else
-// runs on this machine.
-class RefusingPort {
- public:
-  RefusingPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    // Connections of the tests before may linger in TIME_WAIT on the port.
-    int reuse = 1;
-    ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(kPort));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bound_ =
-        socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~RefusingPort() {
-    if (socket_ >= 0) ::close(socket_);
-  }
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
-  bool bound() const { return bound_; }
-
- private:
-  int socket_;
-  bool bound_ = false;
-};
-
 // A failed publication: status 2, the export kept, one "ERRORE" line after the run's last line in
 // the log and the same on standard error.
 struct Failure {
@@ -259,11 +229,11 @@ TEST_P(PublicationFailure, EndsWithStatus2AndSaysWhichStepFailedAndWhy) {
   } else {
     fs::create_directories(Remote(""));
   }
-  std::optional<RefusingPort> refusing;
+  std::optional<testing::RefusedPort> refusing;
   if (failure.fault != nullptr) {
     StartServer(failure.fault);
   } else {
-    refusing.emplace();
+    refusing.emplace(static_cast<uint16_t>(kPort));
     ASSERT_TRUE(refusing->bound()) << "port " << kPort << " (CATPUB_E2E_FTP_PORT) is taken";
   }
 
