@@ -58,7 +58,6 @@ until [ -s "$work/display" ]; do
 done
 DISPLAY=":$(head -n 1 "$work/display")"
 export DISPLAY
-unset WAYLAND_DISPLAY
 
 (cd "$drives/c" && CATALOG_PUBLISHER_DRIVES="$drives" exec "$program") &
 program_pid=$!

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fake_platform.h"
-#include "fakes/recording_window.h"
-#include "fakes/in_memory_tables.h"
-#include "fakes/recording_ftp_control.h"
+#include "fakes/fake_app_platform.h"
 #include "platform/fatal_error.h"
+#include "publish/export_path.h"
 
 namespace catpub::app {
 namespace {
@@ -18,7 +16,7 @@ using Row = std::vector<db::Value>;
 const char kLog[] = "C:\\orbis\\bkp\\logrul3_07122026.txt";
 const char kStart[] = "07/12/2026-15:14:07- Avvio programma";
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public ::testing::Test, protected testing::FakeAppPlatform {
  protected:
   Form1Test() { window_.events = &form_; }
 
@@ -54,14 +52,6 @@ class Form1Test : public ::testing::Test {
   }
   const Lines& Log() { return disk_.Lines(kLog); }
 
-  testing::FakeDisk disk_;
-  testing::FakeFileSystem fs_{disk_};
-  testing::FakeNumberedFiles files_{disk_};
-  testing::FakeClock clock_;
-  log::RunLog run_log_{files_, clock_};
-  testing::InMemoryTables tables_;
-  testing::RecordingWindow window_;
-  testing::RecordingFtpControl ftp_;
   Form1::Publication publication_{files_, ftp_, {"192.0.2.1", "vellum", "secret"}};
   Form1 form_{window_, run_log_, fs_, tables_, publication_};
 };
@@ -85,7 +75,7 @@ TEST_F(Form1Test, ThePublicationExportsThenUploadsToTheActivitysDirectory) {
   GoodShop();
   Catalogue({1, 2});
   form_.Form_Load();
-  const Lines& lines = disk_.Lines("C:\\orbis\\articoli.csv");
+  const Lines& lines = disk_.Lines(publish::kExportPath);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].substr(0, 14), "801          ;");
   EXPECT_EQ(ftp_.calls(), (Lines{"SetHostname(192.0.2.1)", "SetUsername(vellum)",
@@ -105,7 +95,7 @@ TEST_F(Form1Test, AFailedUploadIsKeptForTheReport) {
   form_.Form_Load();
   ASSERT_TRUE(form_.upload_failure());
   EXPECT_TRUE(form_.upload_failure()->starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
-  EXPECT_TRUE(disk_.Has("C:\\orbis\\articoli.csv"));
+  EXPECT_TRUE(disk_.Has(publish::kExportPath));
   EXPECT_FALSE(window_.Loaded());
 }
 

@@ -56,7 +56,7 @@ std::string PublishedLine(const Published& published, std::chrono::milliseconds 
   return std::string(published.articles == 1
                          ? "Pubblicato 1 articolo"
                          : "Pubblicati " + std::to_string(published.articles) + " articoli") +
-         " di " + publish::kUploadLocalFile + " sul server " + published.host + " in " +
+         " di " + publish::kExportPath + " sul server " + published.host + " in " +
          published.remote_file + ", in " + std::to_string(tenths / 10) + "," +
          std::to_string(tenths % 10) + " s";
 }

@@ -6,10 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "fakes/fake_platform.h"
-#include "fakes/in_memory_tables.h"
-#include "fakes/recording_ftp_control.h"
-#include "fakes/recording_window.h"
+#include "fakes/fake_app_platform.h"
 
 namespace catpub::app {
 namespace {
@@ -29,7 +26,7 @@ class FakeShopLock : public platform::ShopLock {
   std::string BusyLine() const override { return "ERRORE : shop busy"; }
 };
 
-class RunTest : public ::testing::Test {
+class RunTest : public ::testing::Test, protected testing::FakeAppPlatform {
  protected:
   RunTest() { disk_.folders = {"c:\\orbis\\bkp\\"}; }
   ~RunTest() override {
@@ -51,14 +48,6 @@ class RunTest : public ::testing::Test {
 
   std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();
-  testing::FakeDisk disk_;
-  testing::FakeFileSystem fs_{disk_};
-  testing::FakeNumberedFiles files_{disk_};
-  testing::FakeClock clock_;
-  log::RunLog run_log_{files_, clock_};
-  testing::InMemoryTables tables_;
-  testing::RecordingWindow window_;
-  testing::RecordingFtpControl ftp_;
   FakeShopLock lock_;
   Form1 form_{window_, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
 };

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <utility>
 
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
@@ -20,8 +21,6 @@ extern char** environ;
 
 namespace catpub::db {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The beginning of the child's standard error that is kept; the rest is counted and dropped.
 constexpr size_t kErrorsKept = 4096;
@@ -80,8 +79,8 @@ std::string CannotStart(const std::string& program, int error) {
          ": " + platform::SystemErrorText(error);
 }
 
-int MillisecondsUntil(Clock::time_point deadline) {
-  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+int MillisecondsUntil(platform::SteadyTime deadline, platform::SteadyTime now) {
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
   return left < 0 ? 0 : static_cast<int>(left);
 }
 
@@ -134,8 +133,8 @@ class SpawnSetup {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           std::chrono::milliseconds idle_limit)
-    : idle_limit_(idle_limit) {
+                           std::chrono::milliseconds idle_limit, platform::SteadyNow now)
+    : idle_limit_(idle_limit), now_(std::move(now)) {
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
     throw FatalError(CannotStart(argv.at(0), errno));
@@ -195,13 +194,13 @@ ChildProcess::ReadStatus ChildProcess::ReadFull(char* buffer, size_t size) {
 }
 
 bool ChildProcess::WaitForOutput() {
-  const Clock::time_point deadline = Clock::now() + idle_limit_;
+  const platform::SteadyTime deadline = now_() + idle_limit_;
   for (;;) {
     pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
     // In slices, so that a run asked to end by a signal (which another thread may have taken)
     // does not wait out a silent reader.
     int ready = ::poll(fds, err_fd_ >= 0 ? 2 : 1,
-                       std::min(MillisecondsUntil(deadline), kInterruptionCheckMs));
+                       std::min(MillisecondsUntil(deadline, now_()), kInterruptionCheckMs));
     if (ready < 0 && errno != EINTR) return true;  // let read() report the trouble
     if (ready > 0 && fds[1].revents) DrainErrors();
     if (ready > 0 && fds[0].revents) return true;
@@ -209,7 +208,7 @@ bool ChildProcess::WaitForOutput() {
       Kill();
       return false;
     }
-    if (ready == 0 && Clock::now() >= deadline) {
+    if (ready == 0 && now_() >= deadline) {
       killed_by_watchdog_ = true;
       Kill();
       return false;
@@ -235,13 +234,13 @@ void ChildProcess::DrainErrors() {
 
 ChildProcess::Ending ChildProcess::Finish() {
   if (reaped_) return ending_;
-  const Clock::time_point deadline = Clock::now() + idle_limit_;
+  const platform::SteadyTime deadline = now_() + idle_limit_;
   while (pidfd_ >= 0) {
     pollfd fds[2] = {{pidfd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
-    int ready = ::poll(fds, err_fd_ >= 0 ? 2 : 1, MillisecondsUntil(deadline));
+    int ready = ::poll(fds, err_fd_ >= 0 ? 2 : 1, MillisecondsUntil(deadline, now_()));
     if (ready > 0 && fds[1].revents) DrainErrors();
     if (ready > 0 && fds[0].revents) break;
-    if (ready == 0 && Clock::now() >= deadline) {
+    if (ready == 0 && now_() >= deadline) {
       killed_by_watchdog_ = true;
       Kill();
       return ending_;

@@ -12,13 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/steady_time.h"
+
 namespace catpub::db {
 
 class ChildProcess {
  public:
   // Starts the program at argv[0] with `argv`, standard input from /dev/null, default signal
-  // handling, and the parent's environment. Throws FatalError when it cannot be started.
-  ChildProcess(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit);
+  // handling, and the parent's environment. Throws FatalError when it cannot be started. The idle
+  // limit is measured by `now`.
+  ChildProcess(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit,
+               platform::SteadyNow now = std::chrono::steady_clock::now);
   // Kills and reaps a child that is still running.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -52,6 +56,7 @@ class ChildProcess {
   Ending Reap(int wait_status);
 
   std::chrono::milliseconds idle_limit_;
+  platform::SteadyNow now_;
   pid_t pid_ = -1;
   int pidfd_ = -1;
   int out_fd_ = -1;

@@ -75,10 +75,10 @@ void CheckAccess2000File(const std::filesystem::path& local_path, const std::str
     throw FatalError(windows_path +
                      " è un database Access 97 (Jet 3), non un database Access 2000");
   }
-  if (info.st_size % kJet4PageSize != 0) {
+  if (info.st_size % kJetPageSize != 0) {
     throw FatalError(
         "il database " + windows_path + " è troncato: " + std::to_string(info.st_size) +
-        " byte non sono un numero intero di pagine da " + std::to_string(kJet4PageSize) + " byte");
+        " byte non sono un numero intero di pagine da " + std::to_string(kJetPageSize) + " byte");
   }
 }
 

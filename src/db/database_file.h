@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-namespace catpub::db {
+#include "db/jet_page.h"
 
-inline constexpr size_t kJet4PageSize = 4096;
+namespace catpub::db {
 
 // Throws FatalError naming `windows_path` when the file at `local_path` is missing, a folder,
 // empty, not an Access database, an Access database of another version (Access 97, Access 2007 and

@@ -10,6 +10,7 @@
 #include "db/database_file.h"
 #include "db/reader_protocol.h"
 #include "db/row_codec.h"
+#include "db/row_count.h"
 #include "db/row_stream.h"
 #include "platform/fatal_error.h"
 
@@ -18,10 +19,10 @@ namespace {
 
 using Outcome = RowStream::Outcome;
 
-// The parts of one table count their rows together.
+// The readings of one table count their rows together: a whole table is one part.
 class PartsTally {
  public:
-  explicit PartsTally(size_t parts) : parts_left_(parts) {}
+  explicit PartsTally(size_t parts = 1) : parts_left_(parts) {}
   // Adds the rows of a part that has ended; for the last one, the rows of all parts.
   std::optional<uint64_t> Ended(uint64_t rows) {
     std::lock_guard lock(mutex_);
@@ -40,18 +41,18 @@ class PartsTally {
 // to its end it has exited by itself; otherwise it is killed. It is always reaped.
 class MdbRowCursor : public RowCursor, private ByteSource {
  public:
-  // `tally` is set for a part of the table, shared with the other parts.
-  // `file` is the database file the reader maps.
-  MdbRowCursor(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit,
+  // `tally` is shared with the other parts of the table. `file` is the database file the reader
+  // maps.
+  MdbRowCursor(const std::vector<std::string>& argv, const ReaderOptions& options,
                const std::filesystem::path& file, std::string database, std::string table,
-               std::shared_ptr<PartsTally> tally = nullptr)
+               std::shared_ptr<PartsTally> tally = std::make_shared<PartsTally>())
       : database_(std::move(database)),
         table_(std::move(table)),
         tally_(std::move(tally)),
         file_(file),
         size_at_start_(std::filesystem::file_size(file, size_error_)),
-        child_(argv, idle_limit),
-        stream_(*this, tally_ == nullptr) {
+        child_(argv, options.idle_limit, options.clock),
+        stream_(*this) {
     Outcome outcome = stream_.Start();
     if (outcome != Outcome::kRow) Fail(outcome);
   }
@@ -74,19 +75,21 @@ class MdbRowCursor : public RowCursor, private ByteSource {
     return child_.ReadFull(buffer, size) == ChildProcess::ReadStatus::kData;
   }
 
+  // Here alone the rows are held to the count the table stores: no part may bring more than the
+  // whole table stores, and once every part has ended they must add up to it exactly.
   bool NextRow(std::string_view& encoded) {
     Outcome outcome = stream_.NextRow(encoded);
-    if (outcome == Outcome::kRow) return true;
+    const uint64_t stored = stream_.header().rows_stored;
+    if (outcome == Outcome::kRow) {
+      if (stream_.rows_received() <= stored) return true;
+      child_.Kill();
+      throw Damaged(RowCountExceeded(table_, stored));
+    }
     if (outcome != Outcome::kEnd) Fail(outcome);
     ChildProcess::Ending ending = child_.Finish();
     if (!ending.clean) throw Ended(ending);
-    if (tally_) {
-      std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
-      if (rows && *rows != stream_.header().rows_stored) {
-        throw Damaged("la tabella contiene " + std::to_string(stream_.header().rows_stored) +
-                      " righe ma se ne leggono " + std::to_string(*rows));
-      }
-    }
+    std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
+    if (rows && *rows != stored) throw Damaged(RowCountMismatch(table_, stored, *rows));
     return false;
   }
 
@@ -178,7 +181,7 @@ std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::
 std::unique_ptr<RowCursor> MdbTableSource::OpenTable(const std::string& database,
                                                      const std::string& table) {
   const std::filesystem::path local = CheckedFile(database);
-  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_.idle_limit, local,
+  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_, local,
                                         database, table);
 }
 
@@ -190,14 +193,14 @@ std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std
   std::vector<std::unique_ptr<RowCursor>> cursors;
   if (parts < 2 || std::filesystem::file_size(local, error) < options_.parts_from_bytes) {
     cursors.push_back(std::make_unique<MdbRowCursor>(ReaderArguments(local, table),
-                                                     options_.idle_limit, local, database, table));
+                                                     options_, local, database, table));
     return cursors;
   }
   auto tally = std::make_shared<PartsTally>(parts);
   for (uint32_t part = 0; part < parts; ++part) {
     cursors.push_back(std::make_unique<MdbRowCursor>(
         ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)),
-        options_.idle_limit, local, database, table, tally));
+        options_, local, database, table, tally));
   }
   return cursors;
 }

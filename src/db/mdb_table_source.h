@@ -13,6 +13,7 @@
 
 #include "db/table_source.h"
 #include "platform/file_system.h"
+#include "platform/steady_time.h"
 
 namespace catpub::db {
 
@@ -21,6 +22,8 @@ struct ReaderOptions {
   std::filesystem::path executable;
   // The reader is killed when it sends nothing for this long while its rows are awaited.
   std::chrono::milliseconds idle_limit{20000};
+  // What the idle limit is measured by.
+  platform::SteadyNow clock = std::chrono::steady_clock::now;
   // The reader's address space limit.
   uint64_t memory_limit_mb = 1024;
   // A table is shared among several readers (OpenTableParts) only in a file at least this large: a

@@ -18,8 +18,10 @@
 #include <thread>
 
 #include "db/data_source.h"
+#include "db/jet_page.h"
 #include "db/reader/jet_format.h"
 #include "fakes/folder_file_system.h"
+#include "mdbwriter/every_type.h"
 #include "mdbwriter/mdb_writer.h"
 #include "platform/address_sanitizer.h"
 #include "platform/fatal_error.h"
@@ -33,7 +35,7 @@ using std::chrono::milliseconds;
 using Rows = std::vector<std::vector<Value>>;
 
 constexpr char kData[] = "C:\\ORBIS\\DATI.MDB";
-constexpr size_t kPage = 4096;
+constexpr size_t kPage = kJetPageSize;
 // The watchdog's bound in the tests of damaged files, and how much longer a failure may take.
 constexpr milliseconds kIdleLimit{3000};
 constexpr milliseconds kSlack{5000};
@@ -102,10 +104,12 @@ class MdbTableSourceTest : public ::testing::Test {
   }
 
   MdbTableSource Source(milliseconds idle = milliseconds(20000),
-                        std::filesystem::path executable = CATPUB_READER_EXE) {
+                        std::filesystem::path executable = CATPUB_READER_EXE,
+                        platform::SteadyNow clock = std::chrono::steady_clock::now) {
     ReaderOptions options;
     options.executable = std::move(executable);
     options.idle_limit = idle;
+    options.clock = std::move(clock);
     options.parts_from_bytes = 0;  // the test files are small: share them among readers anyway
     return MdbTableSource(files_, options);
   }
@@ -172,19 +176,7 @@ std::string LongText(size_t characters, std::string_view pattern) {
 
 mdbwriter::Table EveryType() {
   const std::string accented = "Società Ω € 漢字 ÀÉÎÕÜ àéîõü";
-  mdbwriter::Table table{"tipi",
-                         {{"sino", ColumnType::kBoolean},
-                          {"byte", ColumnType::kByte},
-                          {"intero", ColumnType::kInteger},
-                          {"lungo", ColumnType::kLong},
-                          {"valuta", ColumnType::kCurrency},
-                          {"singolo", ColumnType::kSingle},
-                          {"doppio", ColumnType::kDouble},
-                          {"data", ColumnType::kDateTime},
-                          {"testo", ColumnType::kText, 255},
-                          {"nota", ColumnType::kMemo}},
-                         {},
-                         {}};
+  mdbwriter::Table table{"tipi", mdbwriter::EveryTypeColumns(), {}, {}};
   table.rows = {
       {false, uint8_t{0}, int16_t{-32768}, std::numeric_limits<int32_t>::min(),
        Currency{std::numeric_limits<int64_t>::min()}, -FLT_MAX, -DBL_MAX, DateTime{-657434.0},
@@ -495,9 +487,10 @@ TEST_F(DamagedFileTest, RandomPagesAfterAValidHeader) {
 
 TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
   Write({{"codean", {{"codare", ColumnType::kLong}}, {{int32_t{1}}}, {}}});
-  // Readers meant to hang meet a short watchdog; the others a long one, which a slow machine
-  // cannot reach by accident.
-  const milliseconds short_idle(500), long_idle(10000);
+  // Readers meant to hang meet a short watchdog, or one whose clock moves on 10 s at every look
+  // (driven), which stops them after a look or two; the others a long one on the real clock, which
+  // a slow machine cannot reach by accident.
+  const milliseconds short_idle(500), long_idle(10000), driven(20000);
   const struct {
     const char* name;
     const char* body;
@@ -506,20 +499,32 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
   } readers[] = {
       {"crash", "kill -SEGV $$", long_idle,
        "il lettore è terminato dal segnale 11 (accesso alla memoria non valido)"},
-      {"hang", "exec sleep 60", short_idle, "fermato dopo 0,5 s senza alcun progresso"},
+      {"hang", "exec sleep 60", driven, "fermato dopo 20 s senza alcun progresso"},
       {"complain", "echo 'libmdb: page 3 is odd' >&2; exit 1", long_idle,
        "il lettore è uscito con stato 1 (messaggi del lettore: libmdb: page 3 is odd)"},
       {"flood", "head -c 3000000 /dev/zero | tr '\\000' e >&2; exec sleep 60", short_idle,
        "eeee ..."},
       {"garbage", "printf 'Z0000'", long_idle, "blocco malformato"},
+      // A header of one column "a" and 2 rows stored, then an end after no rows.
+      {"short",
+       "printf 'H\\010\\000\\000\\000\\002\\000\\000\\000\\001\\000\\001a"
+       "E\\010\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000'",
+       long_idle, "la tabella codean contiene 2 righe ma se ne leggono 0"},
       // A header of one column "a", then nothing.
       {"stall", "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'; exec sleep 60",
-       short_idle, "senza alcun progresso"},
+       driven, "senza alcun progresso"},
   };
   const std::vector<int> descriptors = OpenDescriptors();
   for (const auto& r : readers) {
-    MdbTableSource source = Source(r.idle, Script(r.name, r.body));
-    std::string message = Failure(source, "codean", r.idle + kSlack);
+    const bool moved_on = r.idle == driven;
+    platform::SteadyNow clock = std::chrono::steady_clock::now;
+    if (moved_on) {
+      clock = [now = std::chrono::steady_clock::time_point()]() mutable {
+        return now += std::chrono::seconds(10);
+      };
+    }
+    MdbTableSource source = Source(r.idle, Script(r.name, r.body), clock);
+    std::string message = Failure(source, "codean", moved_on ? kSlack : r.idle + kSlack);
     EXPECT_TRUE(
         message.starts_with("database danneggiato o illeggibile: C:\\ORBIS\\DATI.MDB, "
                             "tabella codean: "))

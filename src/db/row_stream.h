@@ -1,5 +1,8 @@
 // The parent's side of the pipe: parses the reader's frames (db/reader_protocol.h) into a table's
-// columns and rows, trusting nothing it receives: every frame and row is checked before use.
+// columns and rows, trusting nothing it receives: every frame and row is checked before use, and
+// the end frame must count the rows that came. Whether they are as many as the table stores is not
+// judged here: a stream may bring one part of a table, and the parts add up to the table
+// (db/mdb_table_source.cc).
 #pragma once
 
 #include <cstddef>
@@ -23,17 +26,14 @@ class RowStream {
  public:
   enum class Outcome {
     kRow,        // NextRow gave a row
-    kEnd,        // all rows were given, as many as the table stores
+    kEnd,        // all rows were given, as many as the reader counted it sent
     kNotFound,   // the reader found no such table
     kDamaged,    // the reader found the file damaged; problem() says how
     kBroken,     // the bytes ended early; the reader died or stalled
     kMalformed,  // the bytes are not what the reader sends; problem() says what
   };
 
-  // A stream of part of a table (the reader's --part) is not expected to bring all the rows the
-  // table stores: whoever reads all the parts counts them.
-  explicit RowStream(ByteSource& source, bool whole_table = true)
-      : source_(source), whole_table_(whole_table) {}
+  explicit RowStream(ByteSource& source) : source_(source) {}
   RowStream(const RowStream&) = delete;
   RowStream& operator=(const RowStream&) = delete;
 
@@ -54,7 +54,6 @@ class RowStream {
   Outcome Failed(std::string_view payload);
 
   ByteSource& source_;
-  const bool whole_table_;
   wire::Header header_;
   std::string frame_;
   size_t pos_ = 0;

@@ -1,6 +1,6 @@
-// The FTP control over libcurl. One easy handle serves the whole run, so every step after the login
-// goes over the same control connection (libcurl reconnects by itself when a step failed and the
-// server closed it). Every step is bounded in time: a server that stops answering or a transfer
+// The FTP control over libcurl. One easy handle serves the whole run, and a multi handle keeps its
+// control connection between steps, so every step after the login goes over the same connection
+// (libcurl reconnects by itself when a step failed and the server closed it). Every step is bounded in time: a server that stops answering or a transfer
 // that stops moving ends the step with a failure, never a hang.
 #pragma once
 
@@ -14,7 +14,9 @@
 namespace catpub::platform {
 
 struct FtpTimeouts {
-  long connect_seconds = 30;  // TCP connect, the server's greeting and the login
+  // TCP connect, the server's greeting and the login; for active data connections, also the wait
+  // for the server to connect back.
+  long connect_seconds = 30;
   long reply_seconds = 60;    // each reply of the server
   long stall_seconds = 60;    // an upload that moves no byte for this long fails
 };
@@ -49,7 +51,8 @@ class CurlFtpControl final : public FtpControl {
   void SetHostname(const std::string& host) override;
   void SetUsername(const std::string& user) override;
   void SetPassword(const std::string& password) override;
-  // 1 for passive data connections (EPSV, then PASV), anything else for active ones (PORT).
+  // 1 for passive data connections (EPSV, then PASV), anything else for active ones (EPRT, then
+  // PORT, on the address of the control connection).
   void SetPassive(int32_t passive) override;
   // Connects and logs in. 1 on success, 0 on failure.
   int32_t Connect() override;

@@ -10,10 +10,10 @@
 #include "db/data_source.h"
 #include "platform/file_system.h"
 #include "platform/numbered_files.h"
+#include "publish/export_path.h"
 
 namespace catpub::publish {
 
-inline constexpr char kExportPath[] = "C:\\orbis\\articoli.csv";
 // The export is written to a temporary file first and renamed over kExportPath only once complete,
 // so that the published file is never a half-written one. Its name is this run's own,
 // "C:\orbis\articoli.csv." + process id + ".tmp", so that no two runs ever write one file.

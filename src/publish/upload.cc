@@ -39,13 +39,13 @@ UploadOutcome Publish(int32_t codattiv, const FtpAccount& account, platform::Ftp
       create_failure = ftp.LastError() + " (CAMBIO DIRECTORY : " + change_failure + ")";
     }
   }
-  int32_t put = ftp.PutFile(kUploadLocalFile, kUploadRemoteName);
+  int32_t put = ftp.PutFile(kExportPath, kUploadRemoteName);
   std::string put_failure = put == 0 ? ftp.LastError() : std::string();
   window.ProcessPendingEvents();
   if (put != 0) return {UploadResult::kUploaded, {}};
   // The upload failed because the directory could not be made: that is the cause to report.
   if (create_failed) return Failed("DIRECTORY " + dir + " NON CREATA", create_failure);
-  return Failed(std::string("INVIO DI ") + kUploadLocalFile + " NON RIUSCITO", put_failure);
+  return Failed(std::string("INVIO DI ") + kExportPath + " NON RIUSCITO", put_failure);
 }
 
 }  // namespace

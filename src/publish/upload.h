@@ -8,11 +8,11 @@
 #include <string>
 
 #include "platform/ftp_control.h"
+#include "publish/export_path.h"
 #include "ui/window.h"
 
 namespace catpub::publish {
 
-inline constexpr char kUploadLocalFile[] = "C:\\orbis\\articoli.csv";
 inline constexpr char kUploadRemoteName[] = "articoli.csv";
 inline constexpr char kRemoteDirPrefix[] = "/var/www/vellum/orbis/";
 

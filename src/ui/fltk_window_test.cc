@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include <thread>
 
 #include "fakes/recording_form.h"
+#include "fakes/command_output.h"
 #include "fakes/xvfb_display.h"
 #include "ui/make_window_host.h"
 
@@ -29,20 +29,9 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using testing::Output;
 using testing::RecordingForm;
 using Clock = RecordingForm::Clock;
-
-// Runs a shell command; returns its standard output without trailing white space.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    pclose(pipe);
-  }
-  while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
-  return out;
-}
 
 // The id of the visible window titled exactly `title`, waiting for it up to 10 s; empty if none.
 std::string WaitForVisibleWindow(const std::string& title) {

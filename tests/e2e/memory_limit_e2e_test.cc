@@ -31,8 +31,7 @@ TEST(MemoryLimitEndToEnd, ARunOutOfMemoryIsAFatalErrorNotAnAbort) {
   testing::ProgramResult result =
       testing::StartedProgram(CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
                               {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                               {"DISPLAY", ""},
-                               {"WAYLAND_DISPLAY", ""}},
+                               {"DISPLAY", ""}},
                               rlim_t{64} << 20)
           .Wait();
 

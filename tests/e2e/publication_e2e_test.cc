@@ -3,7 +3,6 @@
 // server, headless, as the shop's scheduler runs it. What the server received is read from its
 // disk.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -60,8 +59,7 @@ std::string LastLine(const std::string& text) {
 testing::ProgramResult RunOn(const testing::Shop& shop) {
   return testing::RunProgram(CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
                              {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                              {"DISPLAY", ""},
-                              {"WAYLAND_DISPLAY", ""}});
+                              {"DISPLAY", ""}});
 }
 
 class PublicationEndToEnd : public ::testing::Test {

@@ -92,8 +92,7 @@ class RunsEndToEnd : public ::testing::Test {
     return std::make_unique<testing::StartedProgram>(
         CATPUB_E2E_EXECUTABLE, shop_.Drive('c'),
         std::map<std::string, std::string>{{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
-                                           {"DISPLAY", ""},
-                                           {"WAYLAND_DISPLAY", ""}},
+                                           {"DISPLAY", ""}},
         address_space);
   }
 

@@ -26,7 +26,7 @@ class StartUpEndToEnd : public ::testing::Test {
   testing::ProgramResult Run(char drive = 'c') {
     return testing::RunProgram(CATPUB_EXECUTABLE, shop_.Drive(drive),
                                {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
-                                {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+                                {"DISPLAY", ""}});
   }
   Shop shop_;
 };

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -14,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "fakes/command_output.h"
 #include "fakes/xvfb_display.h"
 #include "support/refused_port.h"
 #include "support/run_program.h"
@@ -29,6 +28,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::Codean;
 using testing::Listi01;
+using testing::Output;
 using testing::Row;
 using testing::Shop;
 using testing::StartedProgram;
@@ -46,18 +46,6 @@ constexpr int kNrposwWidth = 975 / 15 - 6, kNrposwHeight = 405 / 15 - 6;
 
 const char kMessageTitle[] = "catalog-publisher";
 const char kHeartbeat[] = "- Inizio elaborazione \r\n";
-
-// Runs a shell command; returns its standard output without trailing white space.
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    pclose(pipe);
-  }
-  while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back()))) out.pop_back();
-  return out;
-}
 
 // The log with every time stamp replaced by "<stamp>", so lines compare exactly otherwise.
 std::string Unstamped(const std::string& log) {
@@ -214,8 +202,7 @@ class WindowEndToEnd : public ::testing::Test {
     return std::make_unique<StartedProgram>(
         CATPUB_EXECUTABLE, shop.Drive(drive),
         std::map<std::string, std::string>{{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                                           {"DISPLAY", display},
-                                           {"WAYLAND_DISPLAY", ""}});
+                                           {"DISPLAY", display}});
   }
 
   // The gate finds no data database: the company database has a row for company 2 only.

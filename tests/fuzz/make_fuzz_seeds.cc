@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mdbwriter/every_type.h"
 #include "mdbwriter/mdb_writer.h"
 #include "support/shop.h"
 
@@ -30,16 +31,7 @@ Table PriceList(int rows) {
 
 Table EveryType(size_t memo_characters) {
   return {"tipi",
-          {{"sino", ColumnType::kBoolean},
-           {"byte", ColumnType::kByte},
-           {"intero", ColumnType::kInteger},
-           {"lungo", ColumnType::kLong},
-           {"valuta", ColumnType::kCurrency},
-           {"singolo", ColumnType::kSingle},
-           {"doppio", ColumnType::kDouble},
-           {"data", ColumnType::kDateTime},
-           {"testo", ColumnType::kText, 40},
-           {"nota", ColumnType::kMemo}},
+          mdbwriter::EveryTypeColumns(),
           {{true, uint8_t{200}, int16_t{-2}, int32_t{1}, db::Currency{5}, 1.5f, 2.5,
             db::DateTime{45000.25}, std::string("Società €"), std::string(memo_characters, 'm')},
            {false, db::Value(), db::Value(), db::Value(), db::Value(), db::Value(), db::Value(),

@@ -78,7 +78,7 @@ echo "== FTP server on 127.0.0.1:$port (pid $server_pid), serving $root"
 # --- the run -------------------------------------------------------------------------------------
 echo "== catalog-publisher on drive C: = $drive"
 status=0
-(cd "$drive" && env -u DISPLAY -u WAYLAND_DISPLAY CATALOG_PUBLISHER_DRIVES="$demo/drives" \
+(cd "$drive" && env -u DISPLAY CATALOG_PUBLISHER_DRIVES="$demo/drives" \
   timeout 300 "$program") || status=$?
 echo "== exit status $status"
 

@@ -37,7 +37,7 @@ Page RowPage::Finish() {
   Page finished = page_;
   page_.fill(0);
   rows_ = 0;
-  data_start_ = kPageSize;
+  data_start_ = db::kJetPageSize;
   return finished;
 }
 

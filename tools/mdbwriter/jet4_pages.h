@@ -27,7 +27,7 @@ inline constexpr size_t kRowPageHeader = 14;
 // Row numbers are one byte wherever a row is pointed at.
 inline constexpr size_t kMaxRowsPerPage = 255;
 // The largest row that fits in an empty page.
-inline constexpr size_t kMaxRowSize = kPageSize - kRowPageHeader - 2;
+inline constexpr size_t kMaxRowSize = db::kJetPageSize - kRowPageHeader - 2;
 // A row that Access moved to another page keeps its place as a 4-byte pointer (its data's row
 // number, then the page number in three bytes) with kMovedRowFlag in its offset; the data, where
 // the pointer leads, has kMovedDataFlag (and kMovedRowFlag too when it points on once more).
@@ -52,7 +52,7 @@ class RowPage {
  private:
   uint32_t owner_;
   size_t rows_ = 0;
-  size_t data_start_ = kPageSize;  // lowest byte used by rows
+  size_t data_start_ = db::kJetPageSize;  // lowest byte used by rows
   Page page_{};
 };
 
@@ -66,7 +66,7 @@ class UsageMap {
  public:
   static constexpr size_t kRowSize = 69;
   static constexpr size_t kInlineBits = (kRowSize - 5) * 8;
-  static constexpr size_t kBitsPerMapPage = (kPageSize - 4) * 8;
+  static constexpr size_t kBitsPerMapPage = (db::kJetPageSize - 4) * 8;
   static constexpr size_t kMapPagesPerRow = (kRowSize - 1) / 4;
 
   void Add(uint32_t page);

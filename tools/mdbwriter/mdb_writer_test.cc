@@ -328,7 +328,7 @@ TEST_F(RoundTrip, MdbtoolsCommandsAcceptTheFile) {
   }
   EXPECT_NE(schema.out.find("[codute]\t\t\tLong Integer"), std::string::npos);
   EXPECT_NE(schema.out.find("[database]\t\t\tText (255)"), std::string::npos);
-  EXPECT_NE(schema.out.find("[si]\t\t\tBoolean NOT NULL"), std::string::npos);
+  EXPECT_NE(schema.out.find("[sino]\t\t\tBoolean NOT NULL"), std::string::npos);
   EXPECT_NE(schema.out.find("[valuta]\t\t\tCurrency"), std::string::npos);
 
   const CommandResult societa = RunCommand("mdb-export " + file + " società");

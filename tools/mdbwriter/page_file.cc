@@ -53,11 +53,11 @@ void PageFile::Write(uint32_t number, const Page& page) {
   if (number >= page_count_) {
     throw std::logic_error("page " + std::to_string(number) + " written before it was allocated");
   }
-  const off_t offset = static_cast<off_t>(number) * static_cast<off_t>(kPageSize);
+  const off_t offset = static_cast<off_t>(number) * static_cast<off_t>(db::kJetPageSize);
   size_t done = 0;
-  while (done < kPageSize) {
-    const ssize_t wrote =
-        ::pwrite(fd_, page.data() + done, kPageSize - done, offset + static_cast<off_t>(done));
+  while (done < db::kJetPageSize) {
+    const ssize_t wrote = ::pwrite(fd_, page.data() + done, db::kJetPageSize - done,
+                                   offset + static_cast<off_t>(done));
     if (wrote < 0) {
       if (errno == EINTR) continue;
       ThrowErrno("cannot write", path_);

@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <vector>
 
+#include "db/jet_page.h"
+
 namespace catpub::mdbwriter {
 
-inline constexpr size_t kPageSize = 4096;
-using Page = std::array<uint8_t, kPageSize>;
+using Page = std::array<uint8_t, db::kJetPageSize>;
 
 // Jet 4 files stop at 2 GiB.
-inline constexpr uint32_t kMaxPages = 0x80000000u / kPageSize;
+inline constexpr uint32_t kMaxPages = 0x80000000u / db::kJetPageSize;
 
 class PageFile {
  public:

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/value.h"
+#include "mdbwriter/every_type.h"
 #include "mdbwriter/mdb_writer.h"
 
 namespace catpub::mdbwriter::roundtrip {
@@ -37,19 +38,7 @@ inline std::string LongMemo() { return Repeat("Memo lungo: perché no? Ελλη�
 
 // One column of each type, rows of ordinary values, Nulls and the limits of each type.
 inline Table AllTypes() {
-  Table table{"tipi",
-              {{"si", ColumnType::kBoolean},
-               {"byte", ColumnType::kByte},
-               {"intero", ColumnType::kInteger},
-               {"lungo", ColumnType::kLong},
-               {"valuta", ColumnType::kCurrency},
-               {"singolo", ColumnType::kSingle},
-               {"doppio", ColumnType::kDouble},
-               {"data", ColumnType::kDateTime},
-               {"testo", ColumnType::kText, 255},
-               {"nota", ColumnType::kMemo}},
-              {},
-              {}};
+  Table table{"tipi", EveryTypeColumns(), {}, {}};
   constexpr auto kLongMin = std::numeric_limits<int32_t>::min();
   constexpr auto kLongMax = std::numeric_limits<int32_t>::max();
   constexpr auto kMoneyMin = std::numeric_limits<int64_t>::min();

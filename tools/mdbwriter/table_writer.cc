@@ -271,9 +271,9 @@ std::string TableWriter::LongValues::Store(std::string_view value) {
 size_t TableWriter::DefinitionPageCount(const std::vector<StoredColumn>& columns) {
   size_t length = kDefinitionHeader + kColumnEntrySize * columns.size() + 2;
   for (const auto& column : columns) length += 2 + 2 * Utf8ToUcs2(column.name).size();
-  if (length <= kPageSize) return 1;
-  const size_t more = kPageSize - kContinuationHeader;
-  return 1 + (length - kPageSize + more - 1) / more;
+  if (length <= db::kJetPageSize) return 1;
+  const size_t more = db::kJetPageSize - kContinuationHeader;
+  return 1 + (length - db::kJetPageSize + more - 1) / more;
 }
 
 TableWriter::TableWriter(PageFile& file, std::string name, std::vector<StoredColumn> columns,
@@ -468,13 +468,15 @@ void TableWriter::Finish() {
   for (size_t k = 0; k < pages_.definition.size(); ++k) {
     Page page{};
     const size_t start = k == 0 ? 0 : kContinuationHeader;
-    const size_t length = std::min(kPageSize - start, definition.size() - at);
+    const size_t length = std::min(db::kJetPageSize - start, definition.size() - at);
     std::memcpy(page.data() + start, definition.data() + at, length);
     at += length;
     page[0] = kPageTableDefinition;
     page[1] = 0x01;
     const size_t used = start + length;
-    PutU16(&page[2], used + 8 <= kPageSize ? static_cast<uint32_t>(kPageSize - used - 8) : 0);
+    PutU16(&page[2], used + 8 <= db::kJetPageSize
+                         ? static_cast<uint32_t>(db::kJetPageSize - used - 8)
+                         : 0);
     PutU32(&page[4], k + 1 < pages_.definition.size() ? pages_.definition[k + 1] : 0);
     file_.Write(pages_.definition[k], page);
   }

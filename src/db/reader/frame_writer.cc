@@ -1,5 +1,7 @@
 #include "db/reader/frame_writer.h"
 
+#include <utility>
+
 namespace catpub::db::reader {
 namespace {
 
@@ -20,8 +22,8 @@ constexpr uint32_t kRowsBetweenClockChecks = 64;
 
 }  // namespace
 
-FrameWriter::FrameWriter(std::function<void(std::string_view)> emit)
-    : emit_(std::move(emit)), last_flush_(std::chrono::steady_clock::now()) {
+FrameWriter::FrameWriter(std::function<void(std::string_view)> emit, platform::SteadyNow now)
+    : emit_(std::move(emit)), now_(std::move(now)), last_flush_(now_()) {
   BeginRows(rows_);
 }
 
@@ -29,15 +31,14 @@ void FrameWriter::Begin(uint32_t rows_stored, const std::vector<std::string>& co
   frame_.clear();
   AppendFrame(frame_, FrameKind::kHeader, EncodeHeader(Header{rows_stored, columns}));
   emit_(frame_);
-  last_flush_ = std::chrono::steady_clock::now();
+  last_flush_ = now_();
 }
 
 void FrameWriter::Row(std::string_view encoded) {
   rows_.append(encoded);
   ++batched_;
   if (rows_.size() >= kRowBatchBytes) return FlushRows();
-  if (batched_ % kRowsBetweenClockChecks == 0 &&
-      std::chrono::steady_clock::now() - last_flush_ >= kFlushInterval) {
+  if (batched_ % kRowsBetweenClockChecks == 0 && now_() - last_flush_ >= kFlushInterval) {
     FlushRows();
   }
 }
@@ -57,7 +58,7 @@ void FrameWriter::Fail(wire::FailureKind kind, const std::string& message) {
 }
 
 void FrameWriter::FlushRows() {
-  last_flush_ = std::chrono::steady_clock::now();
+  last_flush_ = now_();
   if (batched_ == 0) return;
   FinishRows(rows_, batched_);
   frame_.clear();

@@ -12,13 +12,15 @@
 
 #include "db/reader/mdb_table_reader.h"
 #include "db/reader_protocol.h"
+#include "platform/steady_time.h"
 
 namespace catpub::db::reader {
 
 class FrameWriter : public TableSink {
  public:
-  // `emit` gets the bytes to send, a frame or more at a time.
-  explicit FrameWriter(std::function<void(std::string_view)> emit);
+  // `emit` gets the bytes to send, a frame or more at a time; the 200 ms are measured by `now`.
+  explicit FrameWriter(std::function<void(std::string_view)> emit,
+                       platform::SteadyNow now = std::chrono::steady_clock::now);
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
 
@@ -36,7 +38,8 @@ class FrameWriter : public TableSink {
   std::string rows_;  // payload of the rows frame being built
   uint32_t batched_ = 0;
   uint64_t sent_ = 0;
-  std::chrono::steady_clock::time_point last_flush_;
+  platform::SteadyNow now_;
+  platform::SteadyTime last_flush_;
   std::string frame_;
 };
 

@@ -91,7 +91,7 @@ class Utf16Writer {
 std::string_view LongValueRow(uint32_t page_row, const PageReader& read_page) {
   uint32_t page = page_row >> 8;
   std::optional<std::string_view> bytes = read_page(page);
-  if (!bytes || bytes->size() != kPageSize) {
+  if (!bytes || bytes->size() != kJetPageSize) {
     throw FatalError("la pagina Memo " + std::to_string(page) + " non si legge");
   }
   std::optional<std::string_view> row = PageRow(*bytes, page_row & 0xff);
@@ -164,13 +164,16 @@ void AppendTextAsUtf8(std::string_view stored, std::string& out) {
 }
 
 std::optional<std::string_view> PageRow(std::string_view page, uint32_t row) {
-  if (page.size() != kPageSize || static_cast<uint8_t>(page[0]) != kDataPage) return std::nullopt;
+  if (page.size() != kJetPageSize || static_cast<uint8_t>(page[0]) != kDataPage) {
+    return std::nullopt;
+  }
   uint32_t rows = U16(page, kRowCountOffset);
   size_t table_end = kRowOffsetsStart + 2 * size_t{rows};
-  if (row >= rows || table_end > kPageSize) return std::nullopt;
+  if (row >= rows || table_end > kJetPageSize) return std::nullopt;
   uint32_t start = U16(page, kRowOffsetsStart + 2 * row) & kOffsetMask;
-  uint32_t end = row == 0 ? kPageSize : U16(page, kRowOffsetsStart + 2 * (row - 1)) & kOffsetMask;
-  if (start < table_end || start > end || end > kPageSize) return std::nullopt;
+  uint32_t end =
+      row == 0 ? kJetPageSize : U16(page, kRowOffsetsStart + 2 * (row - 1)) & kOffsetMask;
+  if (start < table_end || start > end || end > kJetPageSize) return std::nullopt;
   return page.substr(start, end - start);
 }
 

@@ -1,6 +1,8 @@
 // Stored forms of Access 2000 (Jet 4) data that the reader decodes itself rather than through
-// libmdb's printing: text, long values (Memo), Decimal and Replication ID values, and the rows of a
-// page. Everything here checks sizes and offsets before reading; nothing needs libmdb.
+// libmdb's printing: text, long values (Memo), Decimal and Replication ID values, the rows of a
+// data page and the pointers of moved rows. Every function checks sizes and offsets before reading,
+// except RowFlags, whose caller has checked the page's row count; nothing needs libmdb. The page
+// size is db/jet_page.h's, which the program's side shares.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +12,10 @@
 #include <string>
 #include <string_view>
 
+#include "db/jet_page.h"
+
 namespace catpub::db::reader::jet {
 
-inline constexpr size_t kPageSize = 4096;
 inline constexpr uint8_t kDataPage = 0x01;
 // A data page: its row count at 12, then each row's offset, whose top bits are flags.
 inline constexpr size_t kRowCountOffset = 12;
@@ -50,14 +53,15 @@ struct RowPlace {
 // fit the page or is shorter than a pointer.
 std::optional<RowPlace> MovedRowPlace(std::string_view page, uint32_t row);
 
-// The bytes of row `row` of data page `page` (kPageSize bytes); nullopt when the page is not a data
-// page, has no such row, or the row's offsets do not fit the page. Flags in the offsets are
+// The bytes of row `row` of data page `page` (kJetPageSize bytes); nullopt when the page is not a
+// data page, has no such row, or the row's offsets do not fit the page. Flags in the offsets are
 // ignored.
 std::optional<std::string_view> PageRow(std::string_view page, uint32_t row);
 
 // The stored bytes of the long value whose field (its kLongValueHeader bytes, plus the data of an
 // inline value) is `field`. Pages of other rows come from `read_page`, which gives a page's
-// kPageSize bytes or nullopt when it cannot be read; the view need only live until the next call.
+// kJetPageSize bytes or nullopt when it cannot be read; the view need only live until the next
+// call.
 // Long values are at most 16 MiB - 1 bytes stored (a 24-bit length). Throws FatalError when a page
 // cannot be read, the chain is broken or loops, or the length disagrees with the header.
 using PageReader = std::function<std::optional<std::string_view>(uint32_t page)>;

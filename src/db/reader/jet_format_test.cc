@@ -55,11 +55,11 @@ TEST(JetTextTest, StoredFormsToUtf8) {
 
 // A data page holding `rows` (row 0 at the end of the page, each below the previous).
 std::string DataPage(const std::vector<std::string>& rows) {
-  std::string page(kPageSize, '\0');
+  std::string page(kJetPageSize, '\0');
   page[0] = static_cast<char>(kDataPage);
   uint16_t count = static_cast<uint16_t>(rows.size());
   std::memcpy(&page[12], &count, 2);
-  size_t end = kPageSize;
+  size_t end = kJetPageSize;
   for (size_t i = 0; i < rows.size(); ++i) {
     size_t start = end - rows[i].size();
     page.replace(start, rows[i].size(), rows[i]);

@@ -15,6 +15,7 @@
 #include "db/names.h"
 #include "db/reader/jet_format.h"
 #include "db/row_codec.h"
+#include "db/row_count.h"
 #include "db/value.h"
 #include "platform/fatal_error.h"
 
@@ -133,7 +134,7 @@ class TableWalker {
         if (last_page_ && table_->cur_phys_pg > *last_page_) return false;
         rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
         next_row_ = 0;
-        if (kRowOffsetsStart + 2 * rows_on_page_ > jet::kPageSize) {
+        if (kRowOffsetsStart + 2 * rows_on_page_ > kJetPageSize) {
           throw Damage("page " + std::to_string(table_->cur_phys_pg) + " counts " +
                        std::to_string(rows_on_page_) + " rows, more than it can hold");
         }
@@ -159,11 +160,11 @@ class TableWalker {
     }
   }
 
-  // Throws FatalError unless exactly the rows the table stores were read.
+  // Throws FatalError unless exactly the rows the table stores were read. For the catalog only:
+  // the rows of the tables sent to the program are counted there, part by part.
   void CheckComplete() const {
     if (rows_read_ != table_->num_rows) {
-      throw FatalError("la tabella " + name_ + " contiene " + std::to_string(table_->num_rows) +
-                       " righe ma se ne leggono " + std::to_string(rows_read_));
+      throw FatalError(RowCountMismatch(name_, table_->num_rows, rows_read_));
     }
   }
 
@@ -197,7 +198,7 @@ class TableWalker {
   // Splits the row at `start` (flags included) of `size` bytes of the page in libmdb's buffer into
   // its fields and encodes them into `row`.
   void EncodeRow(int start, size_t size, std::string& row) {
-    if (++rows_read_ > table_->num_rows) TooManyRows();
+    ++rows_read_;
     row_start_ = start & jet::kOffsetMask;
     row_end_ = row_start_ + static_cast<int>(size);
     if (mdb_crack_row(table_.get(), row_start_, size, fields_.data()) < 0) {
@@ -213,13 +214,13 @@ class TableWalker {
   // Rare, and kept out of line so that the walk of ordinary rows stays one tight loop.
   [[gnu::noinline]] void ReadMovedRow(unsigned number, std::string& row) {
     const auto page = static_cast<uint32_t>(table_->cur_phys_pg);
-    const std::string_view here(reinterpret_cast<const char*>(mdb_->pg_buf), jet::kPageSize);
+    const std::string_view here(reinterpret_cast<const char*>(mdb_->pg_buf), kJetPageSize);
     std::optional<jet::RowPlace> place = jet::MovedRowPlace(here, number);
     if (!place) {
       throw Damage("la riga " + std::to_string(number) + " della pagina " + std::to_string(page) +
                    " è spostata ma il suo puntatore è più corto di 4 byte");
     }
-    std::memcpy(walked_page_.data(), mdb_->pg_buf, jet::kPageSize);
+    std::memcpy(walked_page_.data(), mdb_->pg_buf, kJetPageSize);
     const std::string where = "la riga " + std::to_string(number) + " della pagina " +
                               std::to_string(page) + ", spostata, ";
     jet::RowPlace at = *place;
@@ -231,7 +232,7 @@ class TableWalker {
       }
       const unsigned flags = MovedData(at, where);
       if (flags == (jet::kMovedRow | jet::kMovedData)) {
-        const std::string_view there(reinterpret_cast<const char*>(mdb_->pg_buf), jet::kPageSize);
+        const std::string_view there(reinterpret_cast<const char*>(mdb_->pg_buf), kJetPageSize);
         std::optional<jet::RowPlace> next = jet::MovedRowPlace(there, at.row);
         if (!next) {
           throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
@@ -256,7 +257,7 @@ class TableWalker {
       break;
     }
     // libmdb reads a page again only when it is another than the last one read.
-    std::memcpy(mdb_->pg_buf, walked_page_.data(), jet::kPageSize);
+    std::memcpy(mdb_->pg_buf, walked_page_.data(), kJetPageSize);
     mdb_->cur_pg = page;
   }
 
@@ -265,7 +266,7 @@ class TableWalker {
   unsigned MovedData(jet::RowPlace at, const std::string& where) {
     // libmdb does not check that a page of a file in memory lies within it.
     if (at.page == 0 || at.page >= file_pages_ ||
-        mdb_read_pg(mdb_, at.page) != static_cast<ssize_t>(jet::kPageSize)) {
+        mdb_read_pg(mdb_, at.page) != static_cast<ssize_t>(kJetPageSize)) {
       throw Damage(where + "rimanda alla pagina " + std::to_string(at.page) +
                    ", oltre la fine del file");
     }
@@ -275,7 +276,7 @@ class TableWalker {
                    ", che non è una pagina di dati della tabella " + name_);
     }
     const auto rows = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
-    if (at.row >= rows || kRowOffsetsStart + 2 * rows > jet::kPageSize) {
+    if (at.row >= rows || kRowOffsetsStart + 2 * rows > kJetPageSize) {
       throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
                    std::to_string(at.page) + ", che non ha quella riga");
     }
@@ -301,11 +302,6 @@ class TableWalker {
                   std::to_string(table_->cur_phys_pg) + "): " + what);
   }
 
-  [[noreturn]] void TooManyRows() const {
-    throw FatalError("la tabella " + name_ + " contiene " + std::to_string(table_->num_rows) +
-                     " righe ma se ne leggono di più");
-  }
-
   // The field's bytes, after checking that they lie within the row (and so within the page).
   std::string_view FieldBytes(const MdbField& field, const MdbColumn& column) const {
     if (field.siz < 0 || field.start < row_start_ || field.start > row_end_ ||
@@ -321,8 +317,8 @@ class TableWalker {
   }
 
   std::optional<std::string_view> ReadPage(uint32_t page) {
-    if (mdb_read_alt_pg(mdb_, page) != static_cast<ssize_t>(jet::kPageSize)) return std::nullopt;
-    return std::string_view(reinterpret_cast<const char*>(mdb_->alt_pg_buf), jet::kPageSize);
+    if (mdb_read_alt_pg(mdb_, page) != static_cast<ssize_t>(kJetPageSize)) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(mdb_->alt_pg_buf), kJetPageSize);
   }
 
   // Inlined by force: as a call per field it costs the walk of a large table a few percent.
@@ -394,7 +390,7 @@ class TableWalker {
   int row_end_ = 0;
   uint64_t rows_read_ = 0;
   std::string text_;
-  std::array<unsigned char, jet::kPageSize> walked_page_;  // while a moved row is read
+  std::array<unsigned char, kJetPageSize> walked_page_;  // while a moved row is read
   // The part of the pages walked: none, or those up to last_page_ (all when unset).
   bool no_pages_ = false;
   std::optional<uint32_t> last_page_;
@@ -450,7 +446,7 @@ TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table
   if (mdb->f->jet_version != MDB_VER_JET4) {
     throw FatalError("il file non è un database Access 2000 (Jet 4)");
   }
-  const uint64_t pages = file_size / jet::kPageSize;
+  const uint64_t pages = file_size / kJetPageSize;
   std::optional<CatalogEntry> entry = FindTable(mdb.get(), pages, table);
   if (!entry) return TableRead::kNotFound;
   if (entry->type != kLocalTable) {
@@ -461,7 +457,6 @@ TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table
   sink.Begin(walker.rows_stored(), walker.column_names());
   std::string row;
   while (walker.Next(row)) sink.Row(row);
-  if (part.count == 1) walker.CheckComplete();
   return TableRead::kRead;
 }
 

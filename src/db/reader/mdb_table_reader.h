@@ -36,9 +36,9 @@ struct TablePart {
 // saying what is damaged when the file cannot be read: it is not an Access 2000 database, its
 // catalog or the table's definition cannot be read, a row does not fit its page, a moved row's
 // pointer leads nowhere (past the file, to another table's page or a row its page lacks, or round
-// in a chain), a Memo value's pages are broken, or fewer or more rows can be read than the table
-// stores (a part checks only that it reads no more rows than the whole table stores: its reader
-// counts the rest).
+// in a chain), a Memo value's pages are broken, or the catalog yields fewer or more rows than it
+// stores. The table's own rows are not held to its count here: whoever receives them counts them,
+// over all the parts (db/row_count.h).
 TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
                        TablePart part = {});
 
