@@ -97,7 +97,7 @@ class ArticleExportTest : public ::testing::Test {
     try {
       Run(data_db);
     } catch (const FatalError& error) {
-      return error.what();
+      return ReportLine(error);
     }
     ADD_FAILURE() << "the export did not fail";
     return "";
@@ -494,7 +494,7 @@ class ChangingDatabaseTest : public ArticleExportTest {
     try {
       return ExportArticles(kDataDb, codean, listi01, files_, fs) ? "written" : "nothing";
     } catch (const FatalError& error) {
-      return error.what();
+      return ReportLine(error);
     }
   }
 
