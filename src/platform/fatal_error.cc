@@ -6,11 +6,8 @@ namespace catpub {
 namespace {
 
 void AppendSubject(const FailureFields& fields, std::string& line) {
-  if (!fields.table.empty()) {
-    line += fields.column.empty() ? " nella tabella " + fields.table
-                                  : " in " + fields.table + '.' + fields.column;
-  }
-  if (!fields.file.empty()) line += (fields.table.empty() ? " " : " di ") + fields.file;
+  if (!fields.column.empty()) line += " in " + fields.table + '.' + fields.column;
+  if (!fields.file.empty()) line += (fields.column.empty() ? " " : " di ") + fields.file;
 }
 
 void AppendPlace(const FailureFields& fields, std::string& line) {
@@ -25,11 +22,6 @@ void AppendPlace(const FailureFields& fields, std::string& line) {
 
 FatalError& FatalError::InFile(std::string windows_path) {
   fields_.file = std::move(windows_path);
-  return *this;
-}
-
-FatalError& FatalError::InTable(std::string table) {
-  fields_.table = std::move(table);
   return *this;
 }
 

@@ -36,7 +36,6 @@ class FatalError : public std::runtime_error {
 
   // What the layer that throws knows besides; each returns *this, to be thrown.
   FatalError& InFile(std::string windows_path);
-  FatalError& InTable(std::string table);
   FatalError& InColumn(std::string table, std::string column);
   FatalError& Because(std::string reason);
   FatalError& AtServerStep(std::string step, std::string reply);
@@ -50,9 +49,9 @@ class FatalError : public std::runtime_error {
 };
 
 // The one line that reports `error`: "ERRORE : ", the activity and ": " when known, the
-// description, " in table.column" (or " nella tabella table"), the file (after " di " when a table
-// is named), ": " and the reason, the server step and " : " and the reply, and the place of the
-// walk as " (riga 3 di codean, articolo 1234, codice a barre 8001234567890)".
+// description, " in table.column", the file (after " di " when a column is named), ": " and the
+// reason, the server step and " : " and the reply, and the place of the walk as
+// " (riga 3 di codean, articolo 1234, codice a barre 8001234567890)".
 std::string ReportLine(const FatalError& error);
 
 }  // namespace catpub

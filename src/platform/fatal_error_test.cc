@@ -36,8 +36,6 @@ TEST(ReportLineTest, ComposesTheLineFromTheFields) {
            .InColumn("utenti", "nrpos")
            .InFile("C:\\ORBIS\\DATI.MDB"),
        "ERRORE : valore non intero a 32 bit in utenti.nrpos di C:\\ORBIS\\DATI.MDB"},
-      {"a table without a column", FatalError("memoria esaurita").InTable("listi01"),
-       "ERRORE : memoria esaurita nella tabella listi01"},
       {"the full place of the walk",
        InWalk(FatalError("valore Null").InColumn("listi01", "desart"), 3, 1234, "8001234567890"),
        "ERRORE : valore Null in listi01.desart (riga 3 di codean, articolo 1234, codice a barre "
