@@ -1,5 +1,5 @@
-// What the article export adds to a failure: where the walk over codean was, and that the export
-// is what failed.
+// The article export's part in a failure: where the walk over codean was, added to a failure that
+// passes through it, and the failure of a value that has no text.
 #pragma once
 
 #include <cstdint>
