@@ -12,6 +12,7 @@
 #include "log/run_log.h"
 #include "platform/clock.h"
 #include "platform/curl_ftp_control.h"
+#include "platform/fatal_error.h"
 #include "platform/interruption.h"
 #include "platform/posix_numbered_files.h"
 #include "platform/shop_lock.h"
@@ -46,10 +47,16 @@ int main(int argc, char** argv) {
   }
   catpub::platform::CatchInterruptions();
   // What fails before the run starts (the FTP library, the display) has no log to go to yet.
+  constexpr char kStartFailed[] = "avvio del programma non riuscito";
   try {
     return PublishOnce();
+  } catch (catpub::FatalError& error) {
+    error.fields().activity = kStartFailed;
+    std::fprintf(stderr, "%s\n", catpub::ReportLine(error).c_str());
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "ERRORE : avvio del programma non riuscito: %s\n", error.what());
-    return catpub::app::kFatal;
+    const std::string line =
+        catpub::ReportLine(catpub::FatalError(kStartFailed).Because(error.what()));
+    std::fprintf(stderr, "%s\n", line.c_str());
   }
+  return catpub::app::kFatal;
 }

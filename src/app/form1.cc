@@ -82,7 +82,9 @@ std::optional<std::string> Form1::DatabaseField() {
   if (var_.IsNull("database")) return std::nullopt;
   std::string text;
   if (!publish::AppendValueText(var_.Field("database"), text)) {
-    throw FatalError("società.database di " + var_.database_name() + " non ha forma di testo");
+    throw FatalError("data fuori limite")
+        .InColumn("società", "database")
+        .InFile(var_.database_name());
   }
   return text;
 }
@@ -90,8 +92,9 @@ std::optional<std::string> Form1::DatabaseField() {
 int32_t Form1::WholeNumberField(const char* column) {
   publish::Converted<int32_t> number = publish::ToLong(var_.Field(column));
   if (!number.ok()) {
-    throw FatalError(std::string("utenti.") + column + " di " + var_.database_name() +
-                     " non è un numero intero a 32 bit");
+    throw FatalError("valore non intero a 32 bit")
+        .InColumn("utenti", column)
+        .InFile(var_.database_name());
   }
   return number.value;
 }

@@ -11,6 +11,7 @@
 #include "db/data_source.h"
 #include "db/table_source.h"
 #include "log/run_log.h"
+#include "platform/fatal_error.h"
 #include "platform/file_system.h"
 #include "platform/ftp_control.h"
 #include "platform/numbered_files.h"
@@ -54,8 +55,8 @@ class Form1 : public ui::FormEvents {
   const std::string& dataDbPath() const { return dataDbPath_; }
   const StartupSettings& startup_settings() const { return settings_; }
   int16_t processingCounter() const { return processingCounter_; }
-  // Set when the publication could not reach the server: the "ERRORE" line that says why.
-  const std::optional<std::string>& upload_failure() const { return upload_failure_; }
+  // Set when the publication could not reach the server: what failed, to be reported.
+  const std::optional<FatalError>& upload_failure() const { return upload_failure_; }
   // Set once the export reached the server.
   const std::optional<Published>& published() const { return published_; }
 
@@ -87,7 +88,7 @@ class Form1 : public ui::FormEvents {
   std::string dataDbPath_;
   StartupSettings settings_;
   int16_t processingCounter_ = 0;
-  std::optional<std::string> upload_failure_;
+  std::optional<FatalError> upload_failure_;
   std::optional<Published> published_;
 };
 

@@ -82,7 +82,7 @@ TEST_F(Form1Test, ThePublicationExportsThenUploadsToTheActivitysDirectory) {
                                  "SetPassword(secret)", "SetPassive(1)", "Connect()",
                                  "ChangeRemoteDir(/var/www/vellum/orbis/12)",
                                  "PutFile(C:\\orbis\\articoli.csv, articoli.csv)"}));
-  EXPECT_EQ(form_.upload_failure(), std::nullopt);
+  EXPECT_FALSE(form_.upload_failure());
   EXPECT_FALSE(window_.Loaded());
   EXPECT_FALSE(files_.IsOpen(2));
   EXPECT_FALSE(files_.IsOpen(5));
@@ -94,7 +94,8 @@ TEST_F(Form1Test, AFailedUploadIsKeptForTheReport) {
   ftp_.connect_result = 0;
   form_.Form_Load();
   ASSERT_TRUE(form_.upload_failure());
-  EXPECT_TRUE(form_.upload_failure()->starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
+  EXPECT_TRUE(
+      ReportLine(*form_.upload_failure()).starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
   EXPECT_TRUE(disk_.Has(publish::kExportPath));
   EXPECT_FALSE(window_.Loaded());
 }

@@ -25,26 +25,21 @@ void Report(const std::string& line, ui::WindowHost& host, log::RunLog& run_log,
   if (message_box && platform::InterruptingSignal() == 0) host.ShowMessage(line);
 }
 
-// A message that already is a log line (the export's own) is kept as it stands.
-std::string FatalLine(const std::string& what) {
-  return what.starts_with("ERRORE") ? what : "ERRORE : " + what;
-}
-
 // Form1's life in the host, and how it ended; `failure` is set to the line to report.
 ExitStatus Raise(ui::WindowHost& host, Form1& form, std::string& failure) {
   try {
     const bool shown = host.Run(form);
-    if (const std::optional<std::string>& upload = form.upload_failure()) {
-      failure = *upload;
+    if (const std::optional<FatalError>& upload = form.upload_failure()) {
+      failure = ReportLine(*upload);
       return kUploadFailed;
     }
     return shown ? kConfigurationError : kPublished;
   } catch (const FatalError& error) {
-    failure = FatalLine(error.what());
+    failure = ReportLine(error);
   } catch (const std::bad_alloc&) {
-    failure = "ERRORE : memoria esaurita";
+    failure = ReportLine(FatalError("memoria esaurita"));
   } catch (const std::exception& error) {
-    failure = std::string("ERRORE : errore imprevisto: ") + error.what();
+    failure = ReportLine(FatalError("errore imprevisto").Because(error.what()));
   }
   return kFatal;
 }
@@ -66,7 +61,8 @@ ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform
   const auto start = std::chrono::steady_clock::now();
   if (!lock.Take()) {
     const bool interrupted = platform::InterruptingSignal() != 0;
-    Report(interrupted ? platform::InterruptionLine() : lock.BusyLine(), host, run_log, err, false);
+    Report(interrupted ? ReportLine(platform::Interruption()) : lock.BusyLine(), host, run_log, err,
+           false);
     return kFatal;
   }
   std::string failure;
@@ -74,7 +70,7 @@ ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform
   if (platform::InterruptingSignal() != 0) {
     // What failed after the signal (a reader that the same Ctrl-C ended, an aborted transfer)
     // failed because of it.
-    failure = platform::InterruptionLine();
+    failure = ReportLine(platform::Interruption());
     status = kFatal;
   }
   if (!failure.empty()) Report(failure, host, run_log, err, message_box && status == kFatal);

@@ -74,9 +74,10 @@ std::string SignalText(int signal) {
 
 // What could not be started, by its program name only: its folder is this machine's, not the
 // shop's.
-std::string CannotStart(const std::string& program, int error) {
-  return "impossibile avviare il programma " + std::filesystem::path(program).filename().string() +
-         ": " + platform::SystemErrorText(error);
+FatalError CannotStart(const std::string& program, int error) {
+  return FatalError("impossibile avviare il programma " +
+                    std::filesystem::path(program).filename().string())
+      .Because(platform::SystemErrorText(error));
 }
 
 int MillisecondsUntil(platform::SteadyTime deadline, platform::SteadyTime now) {
@@ -137,13 +138,13 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     : idle_limit_(idle_limit), now_(std::move(now)) {
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
-    throw FatalError(CannotStart(argv.at(0), errno));
+    throw CannotStart(argv.at(0), errno);
   }
   if (::pipe2(err, O_CLOEXEC) != 0) {
     int error = errno;
     ::close(out[0]);
     ::close(out[1]);
-    throw FatalError(CannotStart(argv.at(0), error));
+    throw CannotStart(argv.at(0), error);
   }
   ::fcntl(out[0], F_SETPIPE_SZ, kPipeSize);  // best effort
   out_fd_ = out[0];
@@ -157,7 +158,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     pid_ = -1;
     CloseFd(out_fd_);
     CloseFd(err_fd_);
-    throw FatalError(CannotStart(argv.at(0), error));
+    throw CannotStart(argv.at(0), error);
   }
   ::fcntl(out_fd_, F_SETFL, O_NONBLOCK);
   ::fcntl(err_fd_, F_SETFL, O_NONBLOCK);

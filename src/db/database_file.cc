@@ -23,16 +23,19 @@ constexpr unsigned char kJet3Version = 0;
 std::string ReadStart(const std::filesystem::path& local_path, const std::string& windows_path) {
   int fd = ::open(local_path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    throw FatalError("impossibile aprire il database " + windows_path + ": " +
-                     platform::SystemErrorText(errno));
+    const int error = errno;
+    throw FatalError("impossibile aprire il database")
+        .InFile(windows_path)
+        .Because(platform::SystemErrorText(error));
   }
   std::string start(kVersionOffset + 1, '\0');
   ssize_t got = ::pread(fd, start.data(), start.size(), 0);
   int error = errno;
   ::close(fd);
   if (got < 0) {
-    throw FatalError("impossibile leggere il database " + windows_path + ": " +
-                     platform::SystemErrorText(error));
+    throw FatalError("impossibile leggere il database")
+        .InFile(windows_path)
+        .Because(platform::SystemErrorText(error));
   }
   start.resize(static_cast<size_t>(got));
   return start;
@@ -46,8 +49,10 @@ void CheckAccess2000File(const std::filesystem::path& local_path, const std::str
     if (errno == ENOENT || errno == ENOTDIR) {
       throw FatalError("il database " + windows_path + " non esiste");
     }
-    throw FatalError("impossibile leggere il database " + windows_path + ": " +
-                     platform::SystemErrorText(errno));
+    const int error = errno;
+    throw FatalError("impossibile leggere il database")
+        .InFile(windows_path)
+        .Because(platform::SystemErrorText(error));
   }
   if (S_ISDIR(info.st_mode)) {
     throw FatalError(windows_path + " è una cartella, non un database Access");

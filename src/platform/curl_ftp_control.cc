@@ -63,7 +63,7 @@ class CurlFtpControl::Session {
  public:
   explicit Session(const CurlFtpSettings& settings) : settings_(settings) {
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-      throw FatalError("FTP: libcurl non si inizializza");
+      throw FatalError("FTP").Because("libcurl non si inizializza");
     }
     curl_ = curl_easy_init();
     multi_ = curl_multi_init();
@@ -71,7 +71,7 @@ class CurlFtpControl::Session {
       curl_multi_cleanup(multi_);
       curl_easy_cleanup(curl_);
       curl_global_cleanup();
-      throw FatalError("FTP: libcurl non crea una connessione");
+      throw FatalError("FTP").Because("libcurl non crea una connessione");
     }
     curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, KeepLastReply);
@@ -139,7 +139,7 @@ class CurlFtpControl::Session {
       if (end == std::string::npos) end = path.size();
       if (end > start) {  // a length of 0 would make libcurl escape up to the terminating NUL
         char* escaped = curl_easy_escape(curl_, path.data() + start, static_cast<int>(end - start));
-        if (escaped == nullptr) throw FatalError("FTP: memoria esaurita");
+        if (escaped == nullptr) throw FatalError("FTP").Because("memoria esaurita");
         url += escaped;
         curl_free(escaped);
       }
@@ -247,7 +247,7 @@ class CurlFtpControl::Session {
     list = nullptr;
     for (const std::string& command : commands) {
       curl_slist* longer = curl_slist_append(list, command.c_str());
-      if (longer == nullptr) throw FatalError("FTP: memoria esaurita");
+      if (longer == nullptr) throw FatalError("FTP").Because("memoria esaurita");
       list = longer;
     }
     if (list != nullptr) curl_easy_setopt(curl_, option, list);

@@ -1,16 +1,57 @@
-// The one error that means "this run cannot go on". Adapters throw it with a message that names what
-// failed (file, table, column, row, server reply); the entry point alone catches it, reports it and
-// turns it into exit status 3.
+// The one error that means "this run cannot go on". It carries what failed and where as fields:
+// each layer fills in what it knows (the file, the table and column, the server's reply), and a
+// layer the error passes through may add what it knows besides (the export adds the row of codean
+// it was on). The reported line is composed from the fields once, by ReportLine, where the run
+// reports it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 namespace catpub {
 
+// What failed and where, as far as known; an empty text is "not known".
+struct FailureFields {
+  std::string description;  // what failed: "valore Null", "impossibile scrivere"
+  std::string file;         // the file concerned, as a Windows path
+  std::string table;
+  std::string column;
+  std::string reason;        // why, in the words of the system or library: "disco pieno"
+  std::string server_step;   // the FTP step and how it went: "CONNESSIONE NON RIUSCITA"
+  std::string server_reply;  // what the server or the transport said
+  std::string activity;      // what the run was doing: "esportazione articoli"
+  // Where the walk over codean was.
+  long row = 0;  // of codean, counted from 1; 0 outside the walk
+  std::optional<int32_t> article;
+  std::optional<std::string> barcode;
+};
+
 class FatalError : public std::runtime_error {
  public:
-  explicit FatalError(const std::string& message) : std::runtime_error(message) {}
+  explicit FatalError(const std::string& description) : std::runtime_error(description) {
+    fields_.description = description;
+  }
+
+  // What the layer that throws knows besides; each returns *this, to be thrown.
+  FatalError& InFile(std::string windows_path);
+  FatalError& InColumn(std::string table, std::string column);
+  FatalError& Because(std::string reason);
+  FatalError& AtServerStep(std::string step, std::string reply);
+
+  const FailureFields& fields() const { return fields_; }
+  // For a layer that the error passes through, to add what it knows before rethrowing.
+  FailureFields& fields() { return fields_; }
+
+ private:
+  FailureFields fields_;
 };
+
+// The one line that reports `error`: "ERRORE : ", the activity and ": " when known, the
+// description, " in table.column", the file (after " di " when a column is named), ": " and the
+// reason, the server step and " : " and the reply, and the place of the walk as
+// " (riga 3 di codean, articolo 1234, codice a barre 8001234567890)".
+std::string ReportLine(const FatalError& error);
 
 }  // namespace catpub

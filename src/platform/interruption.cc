@@ -32,14 +32,14 @@ void CatchInterruptions() {
 
 int InterruptingSignal() { return interrupting_signal.load(std::memory_order_relaxed); }
 
-std::string InterruptionLine() {
+FatalError Interruption() {
   const int signal = InterruptingSignal();
   const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
-  return std::string("ERRORE : esecuzione interrotta dal segnale ") + name;
+  return FatalError(std::string("esecuzione interrotta dal segnale ") + name);
 }
 
 void ThrowIfInterrupted() {
-  if (InterruptingSignal() != 0) throw FatalError(InterruptionLine());
+  if (InterruptingSignal() != 0) throw Interruption();
 }
 
 }  // namespace catpub::platform

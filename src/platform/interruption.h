@@ -5,7 +5,7 @@
 // processes, removes the temporary export and reports the interruption.
 #pragma once
 
-#include <string>
+#include "platform/fatal_error.h"
 
 namespace catpub::platform {
 
@@ -16,10 +16,10 @@ void CatchInterruptions();
 // The signal that asked the run to end, 0 while none has. Async-signal-safe to read.
 int InterruptingSignal();
 
-// The report of an interruption: "ERRORE : esecuzione interrotta dal segnale SIGTERM".
-std::string InterruptionLine();
+// The failure of a run that a signal asked to end: "esecuzione interrotta dal segnale SIGTERM".
+FatalError Interruption();
 
-// Throws FatalError with InterruptionLine() once a signal has asked the run to end.
+// Throws Interruption() once a signal has asked the run to end.
 void ThrowIfInterrupted();
 
 }  // namespace catpub::platform

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "platform/fatal_error.h"
 #include "platform/system_error_text.h"
@@ -18,7 +19,11 @@ constexpr size_t kBufferLimit = 1 << 16;
 // (ext4 does so, so that a crash cannot leave an empty file), and the run would wait for that.
 constexpr uint64_t kWriteBackStep = uint64_t{8} << 20;
 
-std::string Reason() { return SystemErrorText(errno); }
+// What failed on `path`, and why; errno is read before anything else can change it.
+FatalError Failed(const char* what, const std::string& path) {
+  const int error = errno;
+  return FatalError(what).InFile(path).Because(SystemErrorText(error));
+}
 
 }  // namespace
 
@@ -31,7 +36,7 @@ void PosixNumberedFiles::Open(int number, const std::string& path, int flags, Fl
     throw FatalError("il file numero " + std::to_string(number) + " è già aperto");
   }
   int fd = ::open(fs_.LocalPath(path).c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) throw FatalError("impossibile aprire " + path + ": " + Reason());
+  if (fd < 0) throw Failed("impossibile aprire", path);
   open_.emplace(number, OpenFile{fd, path, flush, {}});
 }
 
@@ -59,7 +64,7 @@ void PosixNumberedFiles::WriteOut(OpenFile& file) {
   while (done < file.buffer.size()) {
     ssize_t written = ::write(file.fd, file.buffer.data() + done, file.buffer.size() - done);
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw FatalError("impossibile scrivere " + file.path + ": " + Reason());
+    if (written < 0) throw Failed("impossibile scrivere", file.path);
     done += static_cast<size_t>(written);
   }
   file.written += file.buffer.size();
@@ -74,19 +79,19 @@ void PosixNumberedFiles::WriteOut(OpenFile& file) {
 
 void PosixNumberedFiles::CloseAllFiles() {
   // Every file is closed even when one of them fails; the first failure is reported.
-  std::string failure;
+  std::optional<FatalError> failure;
   for (auto& [number, file] : open_) {
     try {
       WriteOut(file);
     } catch (const FatalError& error) {
-      if (failure.empty()) failure = error.what();
+      if (!failure) failure = error;
     }
-    if (::close(file.fd) != 0 && failure.empty()) {
-      failure = "impossibile chiudere " + file.path + ": " + Reason();
+    if (::close(file.fd) != 0 && !failure) {
+      failure = Failed("impossibile chiudere", file.path);
     }
   }
   open_.clear();
-  if (!failure.empty()) throw FatalError(failure);
+  if (failure) throw *failure;
 }
 
 }  // namespace catpub::platform

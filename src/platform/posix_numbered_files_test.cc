@@ -62,9 +62,9 @@ TEST_F(PosixNumberedFilesTest, FailuresNameTheWindowsPathAndTheReason) {
     files_.OpenForOutput(2, "C:\\orbis\\bkp\\logrul3_07122026.txt", Flush::kEachLine);
     FAIL() << "opened a file in a missing folder";
   } catch (const FatalError& error) {
-    EXPECT_STREQ(
-        error.what(),
-        "impossibile aprire C:\\orbis\\bkp\\logrul3_07122026.txt: file o cartella inesistente");
+    EXPECT_EQ(ReportLine(error),
+              "ERRORE : impossibile aprire C:\\orbis\\bkp\\logrul3_07122026.txt: file o cartella "
+              "inesistente");
   }
   EXPECT_THROW(files_.WriteLine(2, "x"), FatalError);
   files_.CloseAllFiles();  // nothing open is no error

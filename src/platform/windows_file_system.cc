@@ -113,8 +113,9 @@ void WindowsFileSystem::Replace(const std::string& from, const std::string& to) 
   std::error_code error;
   fs::rename(LocalPath(from), LocalPath(to), error);
   if (error)
-    throw FatalError("impossibile rinominare " + from + " in " + to + ": " +
-                     SystemErrorText(error.value()));
+    throw FatalError("impossibile rinominare " + from + " in")
+        .InFile(to)
+        .Because(SystemErrorText(error.value()));
 }
 
 void WindowsFileSystem::Remove(const std::string& path) {

@@ -27,6 +27,7 @@ namespace {
 
 constexpr std::string_view kCodean = "codean";
 constexpr std::string_view kListi01 = "listi01";
+constexpr char kExportActivity[] = "esportazione articoli";
 constexpr size_t kShownCharacters = 60;
 // A data database that the shop's software keeps writing is read this many times at most, with
 // this pause between the readings.
@@ -103,14 +104,12 @@ class ArticleWalk {
       platform::ThrowIfInterrupted();
       try {
         ProcessRow();
-      } catch (const FatalError& error) {
-        throw Reported(error, Where());
-      }
-      try {
+        reading_next_row_ = true;
         codean_.MoveNext();
-      } catch (const FatalError& error) {
-        throw Reported(error,
-                       " (lettura della riga " + std::to_string(row_number_ + 1) + " di codean)");
+        reading_next_row_ = false;
+      } catch (FatalError& error) {
+        AddPlace(error, Place());
+        throw;
       }
     }
   }
@@ -152,7 +151,7 @@ class ArticleWalk {
     if (db::IsNull(colare)) return false;
     if (const auto* text = std::get_if<std::string>(&colare)) return LeadingNumber(*text) == 5;
     scratch_.clear();
-    if (!AppendValueText(colare, scratch_)) FailNoText(kCodean, "colare");
+    if (!AppendValueText(colare, scratch_)) throw NoText(kCodean, "colare");
     return LeadingNumber(scratch_) == 5;
   }
 
@@ -200,7 +199,7 @@ class ArticleWalk {
       return;
     }
     scratch_.clear();
-    if (!AppendValueText(value, scratch_)) FailNoText(table, column);
+    if (!AppendValueText(value, scratch_)) throw NoText(table, column);
     field.Assign(scratch_);
   }
 
@@ -213,32 +212,27 @@ class ArticleWalk {
 
   [[noreturn]] void FailConversion(std::string_view table, std::string_view column,
                                    const db::Value& value, ConversionError why) const {
-    std::string message = "ERRORE : ";
+    std::string message;
     switch (why) {
       case ConversionError::kNull:
-        message += "valore Null";
+        message = "valore Null";
         break;
       case ConversionError::kNotANumber:
-        message += "valore non numerico " + Shown(value);
+        message = "valore non numerico " + Shown(value);
         break;
       case ConversionError::kOutOfRange:
       case ConversionError::kNone:
-        message += "valore fuori limite " + Shown(value);
+        message = "valore fuori limite " + Shown(value);
         break;
     }
-    throw FatalError(message + " in " + Qualified(table, column) + Where());
+    throw FatalError(message).InColumn(std::string(table), std::string(column));
   }
 
-  [[noreturn]] void FailNoText(std::string_view table, std::string_view column) const {
-    throw NoText(table, column, Place());
+  // The row being read when moving on has given nothing yet but its number.
+  WalkPlace Place() const {
+    if (reading_next_row_) return WalkPlace{row_number_ + 1, std::nullopt, std::nullopt};
+    return WalkPlace{row_number_, article_, Barcode()};
   }
-
-  static std::string Qualified(std::string_view table, std::string_view column) {
-    return std::string(table) + '.' + std::string(column);
-  }
-
-  WalkPlace Place() const { return WalkPlace{row_number_, article_, Barcode()}; }
-  std::string Where() const { return publish::Where(Place()); }
 
   // The current row's barcode for a message; nothing when it cannot be read.
   std::optional<std::string> Barcode() const {
@@ -260,6 +254,7 @@ class ArticleWalk {
   std::string sql_;
   std::string scratch_;
   long row_number_ = 0;
+  bool reading_next_row_ = false;
   uint64_t lines_ = 0;
   std::optional<int32_t> article_;
   std::optional<int32_t> code_after_next_;  // of the row after the next, as PrefetchPrices read it
@@ -285,37 +280,27 @@ std::optional<Reading> ExportOnce(const std::string& dataDbPath, db::DataSource&
                                   const std::optional<db::FileStamp>& before) {
   auto changed = [&] { return db::StampOf(fs.LocalPath(dataDbPath)) != before; };
   try {
-    try {
-      codean.SetDatabaseName(dataDbPath);
-      codean.SetRecordSource("select * from codean ");
-      codean.Refresh();
-      if (codean.Eof()) {
-        files.CloseAllFiles();
-        if (changed()) return std::nullopt;
-        return Reading();
-      }
-    } catch (const FatalError& error) {
-      throw Reported(error);
+    codean.SetDatabaseName(dataDbPath);
+    codean.SetRecordSource("select * from codean ");
+    codean.Refresh();
+    if (codean.Eof()) {
+      files.CloseAllFiles();
+      if (changed()) return std::nullopt;
+      return Reading();
     }
-
     TemporaryExport output(files, fs);
-    try {
-      output.Open();
-    } catch (const FatalError& error) {
-      throw Reported(error);
-    }
+    output.Open();
     const uint64_t lines = ArticleWalk(dataDbPath, codean, listi01, files).WriteLines();
     if (changed()) return std::nullopt;
-    try {
-      output.Publish();
-    } catch (const FatalError& error) {
-      throw Reported(error);
-    }
+    output.Publish();
     return Reading(lines);
-  } catch (const FatalError&) {
+  } catch (FatalError& error) {
     // Rows read while the file was being written may not fit together: that is no damage yet. A
     // run asked to end ends, whatever the file did.
     if (platform::InterruptingSignal() == 0 && changed()) return std::nullopt;
+    // A value that cannot be exported names its column and row, which says enough; any other
+    // failure is named as the export's.
+    if (error.fields().column.empty()) error.fields().activity = kExportActivity;
     throw;
   }
 }
@@ -332,7 +317,7 @@ std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSo
       return *written;
     }
     if (reading == kReadings) {
-      throw FatalError("ERRORE : il database " + dataDbPath + " è cambiato mentre veniva letto, " +
+      throw FatalError("il database " + dataDbPath + " è cambiato mentre veniva letto, " +
                        std::to_string(kReadings) +
                        " volte di seguito: l'esportazione non è stata pubblicata");
     }

@@ -31,10 +31,11 @@ inline constexpr int kExportFileNumber = 5;
 // program's export-written flag false); a number once every row has been processed, the export file
 // then replaced by the new one, which has zero bytes when no row gave a line.
 //
-// Throws FatalError, with a message starting "ERRORE" that names table, column, row, article and
-// barcode as far as known, for: a Null anywhere but in colare, ricart and codafo; an article code
-// or price that is no number or out of range; a missing database, table or column; a write failure.
-// The partly written file is then removed and the previous export file is left as it was.
+// Throws FatalError with the table, column, row, article and barcode as far as known, and but for
+// a value's failure the export ("esportazione articoli") as what failed, for: a Null anywhere but
+// in colare, ricart and codafo; an article code or price that is no number or out of range; a
+// missing database, table or column; a write failure. The partly written file is then removed and
+// the previous export file is left as it was.
 //
 // The shop's software may write the data database meanwhile: its size and modification time are
 // noted before codean is read, and when either differs once the export is complete (or when the

@@ -97,7 +97,7 @@ class ArticleExportTest : public ::testing::Test {
     try {
       Run(data_db);
     } catch (const FatalError& error) {
-      return error.what();
+      return ReportLine(error);
     }
     ADD_FAILURE() << "the export did not fail";
     return "";
@@ -416,6 +416,26 @@ TEST_F(ArticleExportTest, ManyLinesKeepTheirOrderAndTheFirstFailureIsReported) {
   ExpectPreviousExportKept();
 }
 
+// A row of codean that cannot be read is reported at its own number, not at the row before it
+// (whose article and barcode have nothing to do with it); a row that reads is reported with them.
+TEST_F(ArticleExportTest, FailuresAreReportedAtTheRowTheyHappenedAt) {
+  std::vector<Row> barcodes = {Barcode(kNull, int32_t{1}, std::string("8000000000001")),
+                               Barcode(kNull, int32_t{1}, std::string("8000000000002")),
+                               Barcode(kNull, int32_t{1}, std::string("8000000000003"))};
+  tables_.Put(kDataDb, "codean", MemoryTable{{"COLARE", "codare", "eanare", "altro"}, barcodes, 2});
+  Listi01({Price(1)});
+  disk_.Put(kExportPath, {"previous"});
+  EXPECT_EQ(RunFailing(), "ERRORE : esportazione articoli: riga danneggiata 2 (riga 3 di codean)");
+  ExpectPreviousExportKept();
+
+  Codean(barcodes);
+  tables_.Put(kDataDb, "listi01", MemoryTable{{"codart"}, {{int32_t{1}}}, 0});
+  EXPECT_EQ(RunFailing(),
+            "ERRORE : esportazione articoli: riga danneggiata 0 (riga 1 di codean, articolo 1, "
+            "codice a barre 8000000000001)");
+  ExpectPreviousExportKept();
+}
+
 TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
   disk_.folders = {"c:\\orbis\\bkp\\"};
   Codean({Barcode(kNull, int32_t{1}, std::string("8000000000001"))});
@@ -494,7 +514,7 @@ class ChangingDatabaseTest : public ArticleExportTest {
     try {
       return ExportArticles(kDataDb, codean, listi01, files_, fs) ? "written" : "nothing";
     } catch (const FatalError& error) {
-      return error.what();
+      return ReportLine(error);
     }
   }
 

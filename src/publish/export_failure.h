@@ -1,5 +1,5 @@
-// How the article export words a failure for the run log: a line starting "ERRORE" that says what
-// failed and where the walk over codean was.
+// The article export's part in a failure: where the walk over codean was, added to a failure that
+// passes through it, and the failure of a value that has no text.
 #pragma once
 
 #include <cstdint>
@@ -18,14 +18,11 @@ struct WalkPlace {
   std::optional<std::string> barcode;  // when eanare reads as text
 };
 
-// " (riga 3 di codean, articolo 1234, codice a barre 8001234567890)".
-std::string Where(const WalkPlace& place);
-
-// A failure worded by a lower layer, made a run-log line (messages that already start "ERRORE" are
-// kept), with `where` added.
-FatalError Reported(const FatalError& error, std::string_view where = {});
+// Gives `error` the place of the walk, unless it has one already: a line that failed on the
+// writer's thread carries the place of its own row, not of the row the walk has reached.
+void AddPlace(FatalError& error, const WalkPlace& place);
 
 // A value of `table`.`column` that has no text.
-FatalError NoText(std::string_view table, std::string_view column, const WalkPlace& place);
+FatalError NoText(std::string_view table, std::string_view column);
 
 }  // namespace catpub::publish

@@ -79,11 +79,12 @@ void ExportWriter::Run() {
 void ExportWriter::Write(const Batch& batch, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const Line& line = batch[i];
-    if (!ComposeLine(line.row, text_)) throw NoText("listi01", "ricart", line.place);
     try {
+      if (!ComposeLine(line.row, text_)) throw NoText("listi01", "ricart");
       files_.WriteLine(file_number_, text_);
-    } catch (const FatalError& error) {
-      throw Reported(error, Where(line.place));
+    } catch (FatalError& error) {
+      AddPlace(error, line.place);
+      throw;
     }
   }
 }

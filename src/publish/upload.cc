@@ -4,9 +4,7 @@ namespace catpub::publish {
 namespace {
 
 UploadOutcome Failed(const std::string& step, const std::string& detail) {
-  std::string line = "ERRORE : FTP " + step;
-  if (!detail.empty()) line += " : " + detail;
-  return {UploadResult::kFailed, line};
+  return {UploadResult::kFailed, FatalError("FTP").AtServerStep(step, detail)};
 }
 
 // Steps 2 to 8 of the upload, on a written export.

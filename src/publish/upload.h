@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "platform/fatal_error.h"
 #include "platform/ftp_control.h"
 #include "publish/export_path.h"
 #include "ui/window.h"
@@ -40,9 +42,9 @@ enum class UploadResult {
 
 struct UploadOutcome {
   UploadResult result = UploadResult::kNothingToUpload;
-  // For kFailed, the line to append to the run log: "ERRORE : FTP " + the failed step + " : " +
-  // what the server or the transport said. Never holds the password.
-  std::string failure;
+  // For kFailed, what to report (not thrown: the export stays, the run ends with its own status):
+  // "FTP", the failed step, what the server or the transport said. Never holds the password.
+  std::optional<FatalError> failure;
 };
 
 // Runs the upload: with `export_written` false it only processes pending window events once;

@@ -31,6 +31,11 @@ Calls Concat(Calls head, const Calls& tail) {
 
 const char kPut[] = "PutFile(C:\\orbis\\articoli.csv, articoli.csv)";
 
+// The failure as the run reports it; empty when there is none.
+std::string Reported(const UploadOutcome& outcome) {
+  return outcome.failure ? ReportLine(*outcome.failure) : "";
+}
+
 TEST(UploadArticlesTest, WithoutAnExportOnlyProcessesEventsAndUnloads) {
   RecordingFtpControl ftp;
   RecordingWindow window;
@@ -38,7 +43,7 @@ TEST(UploadArticlesTest, WithoutAnExportOnlyProcessesEventsAndUnloads) {
   EXPECT_TRUE(ftp.calls().empty());
   EXPECT_EQ(window.calls(), (Calls{"ProcessPendingEvents()", "DisableTimer2()", "Unload()"}));
   EXPECT_EQ(outcome.result, UploadResult::kNothingToUpload);
-  EXPECT_EQ(outcome.failure, "");
+  EXPECT_EQ(Reported(outcome), "");
 }
 
 TEST(UploadArticlesTest, PublishesIntoTheActivitysDirectoryInTheProgramsOrder) {
@@ -51,7 +56,7 @@ TEST(UploadArticlesTest, PublishesIntoTheActivitysDirectoryInTheProgramsOrder) {
   EXPECT_EQ(window.calls(), (Calls{"ProcessPendingEvents()", "DisableTimer2()", "Unload()"}));
   EXPECT_EQ(ftp_calls_at_events, ftp.calls().size()) << "events are processed after the upload";
   EXPECT_EQ(outcome.result, UploadResult::kUploaded);
-  EXPECT_EQ(outcome.failure, "");
+  EXPECT_EQ(Reported(outcome), "");
 }
 
 TEST(UploadArticlesTest, DirectoryIsThePrefixAndTheDecimalActivityCode) {
@@ -111,7 +116,7 @@ TEST(UploadArticlesTest, ConnectionOtherThanExactlyOneStopsBeforeAnyDirectoryCal
     EXPECT_EQ(ftp.calls(), expected) << result;
     EXPECT_EQ(window.calls(), (Calls{"DisableTimer2()", "Unload()"}));
     EXPECT_EQ(outcome.result, UploadResult::kFailed);
-    EXPECT_EQ(outcome.failure, "ERRORE : FTP CONNESSIONE NON RIUSCITA : Connect() failed");
+    EXPECT_EQ(Reported(outcome), "ERRORE : FTP CONNESSIONE NON RIUSCITA : Connect() failed");
   }
 }
 
@@ -122,8 +127,8 @@ TEST(UploadArticlesTest, AFailedUploadIsReportedAfterTheWindowIsUnloaded) {
   UploadOutcome outcome = UploadArticles(true, 12, kAccount, ftp, window);
   EXPECT_EQ(window.calls(), (Calls{"ProcessPendingEvents()", "DisableTimer2()", "Unload()"}));
   EXPECT_EQ(outcome.result, UploadResult::kFailed);
-  EXPECT_EQ(outcome.failure, "ERRORE : FTP INVIO DI C:\\orbis\\articoli.csv NON RIUSCITO : " +
-                                 std::string(kPut) + " failed");
+  EXPECT_EQ(Reported(outcome), "ERRORE : FTP INVIO DI C:\\orbis\\articoli.csv NON RIUSCITO : " +
+                                   std::string(kPut) + " failed");
 }
 
 TEST(UploadArticlesTest, AnUploadFailingAfterAFailedCreateReportsTheDirectory) {
@@ -134,7 +139,7 @@ TEST(UploadArticlesTest, AnUploadFailingAfterAFailedCreateReportsTheDirectory) {
   RecordingWindow window;
   UploadOutcome outcome = UploadArticles(true, -5, kAccount, ftp, window);
   EXPECT_EQ(outcome.result, UploadResult::kFailed);
-  EXPECT_EQ(outcome.failure,
+  EXPECT_EQ(Reported(outcome),
             "ERRORE : FTP DIRECTORY /var/www/vellum/orbis/-5 NON CREATA : "
             "CreateRemoteDir(/var/www/vellum/orbis/-5) failed "
             "(CAMBIO DIRECTORY : ChangeRemoteDir(/var/www/vellum/orbis/-5) failed)");
@@ -168,7 +173,7 @@ TEST(UploadArticlesTest, AServerThatStallsIsAskedNothingMoreAndTheStalledStepIsN
     UploadOutcome outcome = UploadArticles(true, 12, kAccount, ftp, window);
     EXPECT_EQ(ftp.calls(), Concat(PublishCalls(kDir), c.after_change));
     EXPECT_EQ(outcome.result, UploadResult::kFailed);
-    EXPECT_EQ(outcome.failure, c.failure);
+    EXPECT_EQ(Reported(outcome), c.failure);
     EXPECT_EQ(window.calls(), (Calls{"DisableTimer2()", "Unload()"}));
   }
 }
