@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,8 @@ class ColumnNames {
  public:
   explicit ColumnNames(const std::vector<std::string>& stored);
 
-  // The position of the column named `name`, or size() when the table has none.
-  size_t Find(std::string_view name) const;
+  // The position of the column named `name`; nothing when the table has none.
+  std::optional<size_t> Find(std::string_view name) const;
   size_t size() const { return names_.size(); }
 
  private:

@@ -60,16 +60,17 @@ void DataSource::PlaceBoundColumns() {
   if (columns_ == placed_for_) return;
   placed_for_ = columns_;
   for (size_t bound = 0; bound < bound_names_.size(); ++bound) {
-    const size_t position = columns_ ? columns_->Find(bound_names_[bound]) : kMissing;
-    positions_[bound] = columns_ && position == columns_->size() ? kMissing : position;
+    const std::optional<size_t> position =
+        columns_ ? columns_->Find(bound_names_[bound]) : std::nullopt;
+    positions_[bound] = position.value_or(kMissing);
   }
 }
 
 const Value& DataSource::Field(std::string_view column) const {
   if (!has_row_) FailField(column);
-  const size_t position = columns_->Find(column);
-  if (position == columns_->size()) FailField(column);
-  return row_[position];
+  const std::optional<size_t> position = columns_->Find(column);
+  if (!position) FailField(column);
+  return row_[*position];
 }
 
 void DataSource::FailField(std::string_view column) const {

@@ -57,8 +57,8 @@ std::optional<size_t> ValuePosition(std::string_view row, size_t column) {
 IndexedTable Build(std::vector<std::unique_ptr<RowCursor>>& parts, const std::string& database,
                    const std::string& table, const std::string& column_name) {
   IndexedTable index{ColumnNames(parts.front()->Columns()), FirstRowIndex()};
-  const size_t column = index.columns.Find(column_name);
-  if (column == index.columns.size()) {
+  const std::optional<size_t> column = index.columns.Find(column_name);
+  if (!column) {
     throw FatalError("la colonna " + column_name + " non esiste nella tabella " + table + " di " +
                      database);
   }
@@ -68,7 +68,7 @@ IndexedTable Build(std::vector<std::unique_ptr<RowCursor>>& parts, const std::st
     Value key;
     rows.Reserve(expected);
     while (cursor.NextEncoded(buffer, encoded)) {
-      std::optional<size_t> pos = ValuePosition(encoded, column);
+      std::optional<size_t> pos = ValuePosition(encoded, *column);
       if (!pos) throw FatalError("riga malformata nella tabella " + table + " di " + database);
       DecodeValue(encoded, *pos, key);
       if (std::optional<int64_t> number = WholeNumberOf(key)) rows.Insert(*number, encoded);
