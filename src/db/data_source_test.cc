@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db/names.h"
+#include "db/record_source.h"
 #include "fakes/in_memory_tables.h"
 #include "platform/fatal_error.h"
 
@@ -223,44 +224,46 @@ TEST_F(DataSourceTest, ColumnsAreFoundInAnyOrderAndSpellingOnEveryRow) {
                                             "11", "802", "first"}));
 }
 
-TEST_F(DataSourceTest, ReadingAheadLeavesTheWalkAsItWas) {
+TEST_F(DataSourceTest, BoundColumnsAreFoundInEveryRecordSetAndFailAsNamedOnes) {
+  // The same names in other places, so that a position found in one table is wrong for the other.
+  tables_.Put("C:\\ORBIS\\DATI.MDB", "codean",
+              MemoryTable{{"eanare", "desart", "codart"},
+                          {{std::string("800"), std::string("barcode"), int32_t{7}}}});
   DataSource source(tables_);
+  const DataSource::Column desart = source.Bind("DesArt");
+  EXPECT_EQ(source.Bind("DesArt").bound, desart.bound);
   source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
-  source.SetRecordSource("select * from listi01 ");
+  source.SetRecordSource("select * from listi01 where codart = 7");
   source.Refresh();
-  EXPECT_EQ(std::get<std::string>(*source.Ahead(2, "DESART")), "second");
-  EXPECT_EQ(source.Ahead(1, "nope"), nullptr);
-  std::vector<std::string> walked;
-  for (; !source.Eof(); source.MoveNext()) {
-    walked.push_back(std::get<std::string>(source.Field("desart")));
-    for (size_t distance = 1; distance <= DataSource::kMostAhead; ++distance) {
-      const Value* ahead = source.Ahead(distance, "desart");
-      EXPECT_EQ(ahead == nullptr, walked.size() + distance > 8) << distance;
-    }
+  const DataSource::Column eanare = source.Bind("eanare");  // bound after the refresh
+  EXPECT_EQ(std::get<std::string>(source.Field(desart)), "first");
+  try {
+    source.Field(eanare);
+    ADD_FAILURE() << "a missing column was read";
+  } catch (const FatalError& error) {
+    EXPECT_STREQ(error.what(),
+                 "la colonna eanare non esiste nella tabella listi01 di C:\\ORBIS\\DATI.MDB");
   }
-  EXPECT_EQ(walked, (std::vector<std::string>{"first", "null code", "second", "fraction",
-                                              "currency nine", "byte", "single", "text"}));
-  EXPECT_EQ(source.Ahead(1, "desart"), nullptr);
-}
-
-TEST_F(DataSourceTest, AFailureReadingAheadIsReportedWhenTheWalkReachesIt) {
-  MemoryTable damaged{{"codare"}, {{int32_t{1}}, {int32_t{2}}, {int32_t{3}}}};
-  damaged.damaged_row = 2;
-  tables_.Put("C:\\ORBIS\\DATI.MDB", "codean", damaged);
-  DataSource source(tables_);
-  source.SetDatabaseName("C:\\ORBIS\\DATI.MDB");
   source.SetRecordSource("select * from codean ");
   source.Refresh();
-  EXPECT_EQ(source.Ahead(3, "codare"), nullptr);
-  EXPECT_EQ(std::get<int32_t>(*source.Ahead(1, "codare")), 2);
+  EXPECT_EQ(std::get<std::string>(source.Field(desart)), "barcode");
+  EXPECT_EQ(std::get<std::string>(source.Field(eanare)), "800");
   source.MoveNext();
-  EXPECT_EQ(std::get<int32_t>(source.Field("codare")), 2);
   try {
-    source.MoveNext();
-    ADD_FAILURE() << "the damaged row was not reported";
+    source.Field(desart);
+    ADD_FAILURE() << "a column was read at the end";
   } catch (const FatalError& error) {
-    EXPECT_STREQ(error.what(), "riga danneggiata 2");
+    EXPECT_STREQ(error.what(),
+                 "nessuna riga corrente nella tabella codean di C:\\ORBIS\\DATI.MDB (colonna "
+                 "DesArt)");
   }
+  source.SetRecordSource("select * from listi01 where codart = 9");
+  source.Refresh();
+  EXPECT_EQ(std::get<std::string>(source.Field(desart)), "currency nine");
+  source.ForgetRows();
+  EXPECT_THROW(source.Field(desart), FatalError);
+  source.Refresh();
+  EXPECT_EQ(std::get<std::string>(source.Field(desart)), "currency nine");
 }
 
 }  // namespace

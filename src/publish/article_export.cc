@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "db/file_stamp.h"
+#include "db/lookups_ahead.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
 #include "publish/converted.h"
@@ -75,6 +76,21 @@ class TemporaryExport {
   bool published_ = false;
 };
 
+// The article code a barcode's codare gives; nothing when it gives none.
+std::optional<int64_t> ArticleCodeOf(const db::Value& codare) {
+  Converted<int32_t> code = ToLong(codare);
+  if (!code.ok()) return std::nullopt;
+  return code.value;
+}
+
+// A column the walk reads on every row: its name for messages, its handle for reading.
+struct NamedColumn {
+  NamedColumn(db::DataSource& source, std::string_view column_name)
+      : name(column_name), column(source.Bind(column_name)) {}
+  std::string_view name;
+  db::DataSource::Column column;
+};
+
 class ArticleWalk {
  public:
   ArticleWalk(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
@@ -82,7 +98,8 @@ class ArticleWalk {
       : dataDbPath_(dataDbPath),
         codean_(codean),
         listi01_(listi01),
-        writer_(files, kExportFileNumber) {}
+        writer_(files, kExportFileNumber),
+        prices_ahead_(codean, "codare", ArticleCodeOf, listi01) {}
 
   // From the current codean row to the end of codean; every line is written when this returns.
   // Returns how many lines there are.
@@ -115,7 +132,7 @@ class ArticleWalk {
   }
 
   void ProcessRow() {
-    PrefetchPrices();
+    prices_ahead_.Prepare();
     ExportWriter::Line& line = writer_.Next();
     line.row.StartRow();
     article_.reset();
@@ -128,37 +145,19 @@ class ArticleWalk {
     ++lines_;
   }
 
-  // Price rows lie anywhere in a large index: the article codes of the next two barcodes are read
-  // early, so that their price rows are on their way from memory before they are asked for. The
-  // code read two rows ahead is the next row's code once the walk has moved on.
-  void PrefetchPrices() {
-    using Prefetch = db::FirstRowIndex::Prefetch;
-    const std::optional<int32_t> next = std::exchange(code_after_next_, CodeAhead(2));
-    if (code_after_next_) listi01_.PrefetchWhere(*code_after_next_, Prefetch::kSlot);
-    if (next) listi01_.PrefetchWhere(*next, Prefetch::kRow);
-  }
-
-  std::optional<int32_t> CodeAhead(size_t distance) {
-    const db::Value* codare = codean_.Ahead(distance, "codare");
-    if (!codare) return std::nullopt;
-    Converted<int32_t> code = ToLong(*codare);
-    if (!code.ok()) return std::nullopt;
-    return code.value;
-  }
-
   bool Excluded() {
-    const db::Value& colare = codean_.Field("colare");
+    const db::Value& colare = codean_.Field(colare_.column);
     if (db::IsNull(colare)) return false;
     if (const auto* text = std::get_if<std::string>(&colare)) return LeadingNumber(*text) == 5;
     scratch_.clear();
-    if (!AppendValueText(colare, scratch_)) throw NoText(kCodean, "colare");
+    if (!AppendValueText(colare, scratch_)) throw NoText(kCodean, colare_.name);
     return LeadingNumber(scratch_) == 5;
   }
 
   int32_t ArticleCode() {
-    const db::Value& codare = codean_.Field("codare");
+    const db::Value& codare = codean_.Field(codare_.column);
     Converted<int32_t> code = ToLong(codare);
-    if (!code.ok()) FailConversion(kCodean, "codare", codare, code.error);
+    if (!code.ok()) FailConversion(kCodean, codare_.name, codare, code.error);
     return code.value;
   }
 
@@ -174,25 +173,26 @@ class ArticleWalk {
 
   // In the order the fields are listed, so that the first failing one is reported.
   void FillRow(ExportRow& row) {
-    AssignText(codean_, kCodean, "eanare", row.eanare);
-    AssignText(listi01_, kListi01, "desart", row.desart);
-    AssignText(listi01_, kListi01, "desrep", row.desrep);
-    AssignText(listi01_, kListi01, "ivart", row.ivart);
-    row.cosiva = CurrencyOf("cosiva");
-    row.przpub = CurrencyOf("przpub");
-    row.ricart = listi01_.Field("ricart");
-    row.przsal = CurrencyOf("przsal");
-    const db::Value& codafo = listi01_.Field("codafo");
+    AssignText(codean_, kCodean, eanare_, row.eanare);
+    AssignText(listi01_, kListi01, desart_, row.desart);
+    AssignText(listi01_, kListi01, desrep_, row.desrep);
+    AssignText(listi01_, kListi01, ivart_, row.ivart);
+    row.cosiva = CurrencyOf(cosiva_);
+    row.przpub = CurrencyOf(przpub_);
+    row.ricart = listi01_.Field(ricart_.column);
+    row.przsal = CurrencyOf(przsal_);
+    const db::Value& codafo = listi01_.Field(codafo_.column);
     if (db::IsNull(codafo)) return;  // codafo stays blank, the supplier number 0
-    AssignText(listi01_, kListi01, "codafo", row.codafo);
+    AssignText(listi01_, kListi01, codafo_, row.codafo);
     if (std::optional<double> number = NumericValue(row.codafo.view())) {
       row.supplier_number = *number;
     }
   }
 
-  void AssignText(db::DataSource& source, std::string_view table, std::string_view column,
+  void AssignText(db::DataSource& source, std::string_view table, const NamedColumn& named,
                   FixedText& field) {
-    const db::Value& value = source.Field(column);
+    const std::string_view column = named.name;
+    const db::Value& value = source.Field(named.column);
     if (db::IsNull(value)) FailConversion(table, column, value, ConversionError::kNull);
     if (const auto* text = std::get_if<std::string>(&value)) {
       field.Assign(*text);
@@ -203,8 +203,9 @@ class ArticleWalk {
     field.Assign(scratch_);
   }
 
-  db::Currency CurrencyOf(std::string_view column) {
-    const db::Value& value = listi01_.Field(column);
+  db::Currency CurrencyOf(const NamedColumn& named) {
+    const std::string_view column = named.name;
+    const db::Value& value = listi01_.Field(named.column);
     Converted<db::Currency> currency = ToCurrency(value);
     if (!currency.ok()) FailConversion(kListi01, column, value, currency.error);
     return currency.value;
@@ -250,6 +251,18 @@ class ArticleWalk {
   db::DataSource& codean_;
   db::DataSource& listi01_;
   ExportWriter writer_;
+  db::LookupsAhead prices_ahead_;
+  const NamedColumn colare_{codean_, "colare"};
+  const NamedColumn codare_{codean_, "codare"};
+  const NamedColumn eanare_{codean_, "eanare"};
+  const NamedColumn desart_{listi01_, "desart"};
+  const NamedColumn desrep_{listi01_, "desrep"};
+  const NamedColumn ivart_{listi01_, "ivart"};
+  const NamedColumn cosiva_{listi01_, "cosiva"};
+  const NamedColumn przpub_{listi01_, "przpub"};
+  const NamedColumn ricart_{listi01_, "ricart"};
+  const NamedColumn przsal_{listi01_, "przsal"};
+  const NamedColumn codafo_{listi01_, "codafo"};
 
   std::string sql_;
   std::string scratch_;
@@ -257,7 +270,6 @@ class ArticleWalk {
   bool reading_next_row_ = false;
   uint64_t lines_ = 0;
   std::optional<int32_t> article_;
-  std::optional<int32_t> code_after_next_;  // of the row after the next, as PrefetchPrices read it
 };
 
 }  // namespace

@@ -383,6 +383,31 @@ TEST_F(ArticleExportTest, WriteFailureDiscardsThePartialFile) {
   EXPECT_FALSE(files_.IsOpen(5));
 }
 
+// Barcodes are read a few rows ahead of the one being exported: a row that cannot be read is
+// reported when the walk reaches it, after every failure of the rows before it.
+TEST_F(ArticleExportTest, ADamagedBarcodeRowIsReportedWhereTheWalkReachesIt) {
+  disk_.Put(kExportPath, {"previous"});
+  Listi01({Price(1)});
+  MemoryTable codean{{"COLARE", "codare", "eanare", "altro"},
+                     {Barcode(kNull, int32_t{1}, std::string("8000000000001")),
+                      Barcode(kNull, int32_t{1}, std::string("8000000000002")),
+                      Barcode(kNull, int32_t{1}, std::string("8000000000003")),
+                      Barcode(kNull, int32_t{1}, std::string("8000000000004"))}};
+  codean.damaged_row = 3;
+  tables_.Put(kDataDb, "codean", codean);
+  std::string message = RunFailing();
+  EXPECT_NE(message.find("riga danneggiata 3"), std::string::npos) << message;
+  EXPECT_NE(message.find("(lettura della riga 4 di codean)"), std::string::npos) << message;
+  ExpectPreviousExportKept();
+
+  codean.rows[1] = Barcode(kNull, std::string("12A"), std::string("8000000000002"));
+  tables_.Put(kDataDb, "codean", codean);
+  EXPECT_TRUE(
+      RunFailing().starts_with("ERRORE : valore non numerico \"12A\" in codean.codare "
+                               "(riga 2 di codean"));
+  ExpectPreviousExportKept();
+}
+
 // Lines are composed and written while later rows are looked up: thousands of them still come out
 // complete and in order, and a line that cannot be written is reported ahead of a later row's
 // failure.
