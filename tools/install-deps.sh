@@ -14,6 +14,7 @@ packages=(
   nodejs npm                     # second reader of Access files in tests
   clang libclang-rt-14-dev       # the fuzz target (libFuzzer)
   scdoc man-db                   # the manual page and its check
+  clang-format                   # the layout check
   dpkg-dev systemd util-linux coreutils  # the .deb (dpkg-shlibdeps), its units, flock, env
 )
 missing=()

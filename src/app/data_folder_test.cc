@@ -14,8 +14,8 @@ TEST(DataFolderTest, TheFolderInFrontOfTheDataFileName) {
       {"C:\\ORBIS\\dati.mdb", "C:\\ORBIS\\"},
       {"C:\\Orbis\\Negozio\\DATI.MDB", "C:\\Orbis\\Negozio\\"},
       {"D:\\shop\\  Dati.mdb  ", "D:\\shop\\"},
-      {"D:\\ shop \\dati.mdb\\x\\y", "D:\\ shop \\"},    // blanks kept in the folder
-      {"C:\\\\orbis\\dati.mdb", "C:\\\\orbis\\"},       // empty components kept
+      {"D:\\ shop \\dati.mdb\\x\\y", "D:\\ shop \\"},  // blanks kept in the folder
+      {"C:\\\\orbis\\dati.mdb", "C:\\\\orbis\\"},      // empty components kept
       {"DATI.MDB", "e:\\orbis\\"},
       {"dati.mdb", "e:\\orbis\\"},
       {"", "e:\\orbis\\"},

@@ -24,8 +24,8 @@ class Form1Test : public ::testing::Test, protected testing::FakeAppPlatform {
   void GoodShop(db::Value database = std::string("c:\\Orbis\\Dati.mdb")) {
     disk_.Put("C:\\NODO\\ORBIS.MDB");
     tables_.Put("c:\\nodo\\orbis.mdb", "SOCIETÀ",
-                MemoryTable{{"codute", "database"}, {Row{int32_t{2}, std::string("x")},
-                                                     Row{int32_t{1}, database}}});
+                MemoryTable{{"codute", "database"},
+                            {Row{int32_t{2}, std::string("x")}, Row{int32_t{1}, database}}});
     tables_.Put("c:\\nodo\\orbis.mdb", "inizio", MemoryTable{{"codute"}, {Row{int16_t{1}}}});
     disk_.Put("C:\\ORBIS\\DATI.MDB");
     Utenti(Row{int32_t{1}, int32_t{7}, int32_t{12}});
@@ -34,9 +34,9 @@ class Form1Test : public ::testing::Test, protected testing::FakeAppPlatform {
   // codean holds one barcode per article code given; listi01 prices them all.
   void Catalogue(const std::vector<int32_t>& codes) {
     MemoryTable codean{{"colare", "codare", "eanare"}, {}};
-    MemoryTable listi01{{"codart", "desart", "desrep", "ivart", "cosiva", "przpub", "ricart",
-                         "przsal", "codafo"},
-                        {}};
+    MemoryTable listi01{
+        {"codart", "desart", "desrep", "ivart", "cosiva", "przpub", "ricart", "przsal", "codafo"},
+        {}};
     for (int32_t code : codes) {
       codean.rows.push_back(Row{std::monostate{}, code, "80" + std::to_string(code)});
       listi01.rows.push_back(Row{code, std::string("LATTE"), std::string("ALIMENTARI"),
@@ -78,10 +78,10 @@ TEST_F(Form1Test, ThePublicationExportsThenUploadsToTheActivitysDirectory) {
   const Lines& lines = disk_.Lines(publish::kExportPath);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].substr(0, 14), "801          ;");
-  EXPECT_EQ(ftp_.calls(), (Lines{"SetHostname(192.0.2.1)", "SetUsername(vellum)",
-                                 "SetPassword(secret)", "SetPassive(1)", "Connect()",
-                                 "ChangeRemoteDir(/var/www/vellum/orbis/12)",
-                                 "PutFile(C:\\orbis\\articoli.csv, articoli.csv)"}));
+  EXPECT_EQ(ftp_.calls(),
+            (Lines{"SetHostname(192.0.2.1)", "SetUsername(vellum)", "SetPassword(secret)",
+                   "SetPassive(1)", "Connect()", "ChangeRemoteDir(/var/www/vellum/orbis/12)",
+                   "PutFile(C:\\orbis\\articoli.csv, articoli.csv)"}));
   EXPECT_FALSE(form_.upload_failure());
   EXPECT_FALSE(window_.Loaded());
   EXPECT_FALSE(files_.IsOpen(2));
@@ -106,8 +106,8 @@ TEST_F(Form1Test, AMissingCompanyDatabaseShowsAMessageAndStops) {
   Form1 form(on_d, run_log_, fs_, tables_, publication_);
   form.Form_Load();
   EXPECT_EQ(Log(), Lines{kStart});
-  EXPECT_EQ(on_d.calls(),
-            (Lines{"CurrentDrive()", "ShowMessage(ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE )"}));
+  EXPECT_EQ(on_d.calls(), (Lines{"CurrentDrive()",
+                                 "ShowMessage(ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE )"}));
   EXPECT_TRUE(on_d.till_numbers().empty());
   EXPECT_TRUE(on_d.Loaded());
   EXPECT_EQ(form.processingCounter(), 0);
@@ -195,8 +195,9 @@ TEST_F(Form1Test, TillSettingsRoundHalvesToEvenAndNullKeepsZero) {
 
 TEST_F(Form1Test, NoUtentiRowIsNoFailure) {
   GoodShop();
-  tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti",
-              MemoryTable{{"codutente", "nrpos", "codattiv"}, {Row{int32_t{2}, int32_t{9}, int32_t{9}}}});
+  tables_.Put(
+      "C:\\ORBIS\\DATI.MDB", "utenti",
+      MemoryTable{{"codutente", "nrpos", "codattiv"}, {Row{int32_t{2}, int32_t{9}, int32_t{9}}}});
   form_.Form_Load();
   EXPECT_EQ(Log()[4], "CONTROLLO DB ORBIS OK");
   EXPECT_EQ(window_.till_numbers(), Lines{"0"});

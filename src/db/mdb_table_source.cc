@@ -181,8 +181,8 @@ std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::
 std::unique_ptr<RowCursor> MdbTableSource::OpenTable(const std::string& database,
                                                      const std::string& table) {
   const std::filesystem::path local = CheckedFile(database);
-  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_, local,
-                                        database, table);
+  return std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_, local, database,
+                                        table);
 }
 
 std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std::string& database,
@@ -192,15 +192,15 @@ std::vector<std::unique_ptr<RowCursor>> MdbTableSource::OpenTableParts(const std
   std::error_code error;
   std::vector<std::unique_ptr<RowCursor>> cursors;
   if (parts < 2 || std::filesystem::file_size(local, error) < options_.parts_from_bytes) {
-    cursors.push_back(std::make_unique<MdbRowCursor>(ReaderArguments(local, table),
-                                                     options_, local, database, table));
+    cursors.push_back(std::make_unique<MdbRowCursor>(ReaderArguments(local, table), options_, local,
+                                                     database, table));
     return cursors;
   }
   auto tally = std::make_shared<PartsTally>(parts);
   for (uint32_t part = 0; part < parts; ++part) {
     cursors.push_back(std::make_unique<MdbRowCursor>(
-        ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)),
-        options_, local, database, table, tally));
+        ReaderArguments(local, table, std::to_string(part) + "/" + std::to_string(parts)), options_,
+        local, database, table, tally));
   }
   return cursors;
 }

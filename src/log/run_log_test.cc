@@ -29,10 +29,10 @@ TEST_F(RunLogTest, StampedAndPlainLinesAreWrittenExactly) {
   clock_.now = {2026, 12, 7, 9, 5, 3};
   log_.LogStamped("- Apro DB  C:\\ORBIS\\dati.mdb");
   log_.LogPlain("DB OK  ");
-  EXPECT_EQ(disk_.Lines(log_.path()),
-            (std::vector<std::string>{"07/12/2026-15:14:07- Avvio programma",
-                                      "07/12/2026-09:05:03- Apro DB  C:\\ORBIS\\dati.mdb",
-                                      "DB OK  "}));
+  EXPECT_EQ(
+      disk_.Lines(log_.path()),
+      (std::vector<std::string>{"07/12/2026-15:14:07- Avvio programma",
+                                "07/12/2026-09:05:03- Apro DB  C:\\ORBIS\\dati.mdb", "DB OK  "}));
 }
 
 TEST_F(RunLogTest, ASecondRunTheSameDayAppends) {
@@ -60,8 +60,8 @@ TEST_F(RunLogTest, AFailureReportReopensAClosedLog) {
   log_.LogStamped("- Cassa 0 OK");
   log_.CloseAllFiles();
   log_.AppendAfterClose("ERRORE : upload failed");
-  EXPECT_EQ(disk_.Lines(log_.path()),
-            (std::vector<std::string>{"07/12/2026-15:14:07- Cassa 0 OK", "ERRORE : upload failed"}));
+  EXPECT_EQ(disk_.Lines(log_.path()), (std::vector<std::string>{"07/12/2026-15:14:07- Cassa 0 OK",
+                                                                "ERRORE : upload failed"}));
 }
 
 // A run that never opened the log (another run held the shop) still reports in today's log.

@@ -1,5 +1,5 @@
-// CATPUB_ASAN is defined in a build under AddressSanitizer (GCC and clang), which reserves terabytes
-// of address space: no address-space limit can apply to such a build.
+// CATPUB_ASAN is defined in a build under AddressSanitizer (GCC and clang), which reserves
+// terabytes of address space: no address-space limit can apply to such a build.
 #pragma once
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -1,7 +1,8 @@
 // The FTP control over libcurl. One easy handle serves the whole run, and a multi handle keeps its
 // control connection between steps, so every step after the login goes over the same connection
-// (libcurl reconnects by itself when a step failed and the server closed it). Every step is bounded in time: a server that stops answering or a transfer
-// that stops moving ends the step with a failure, never a hang.
+// (libcurl reconnects by itself when a step failed and the server closed it). Every step is bounded
+// in time: a server that stops answering or a transfer that stops moving ends the step with a
+// failure, never a hang.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,8 @@ struct FtpTimeouts {
   // TCP connect, the server's greeting and the login; for active data connections, also the wait
   // for the server to connect back.
   long connect_seconds = 30;
-  long reply_seconds = 60;    // each reply of the server
-  long stall_seconds = 60;    // an upload that moves no byte for this long fails
+  long reply_seconds = 60;  // each reply of the server
+  long stall_seconds = 60;  // an upload that moves no byte for this long fails
 };
 
 // How the control reaches the publication server, apart from the host and account, which the

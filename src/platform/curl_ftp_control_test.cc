@@ -17,8 +17,8 @@
 #include <string>
 
 #include "ftp_server_process.h"
-#include "support/refused_port.h"
 #include "platform/windows_file_system.h"
+#include "support/refused_port.h"
 
 namespace catpub::platform {
 namespace {

@@ -1,7 +1,7 @@
 // Windows paths over the Linux file system. The program keeps every path in its Windows form
 // ("C:\orbis\articoli.csv"); only this layer turns one into a Linux path. Drive X: is the folder
-// $CATALOG_PUBLISHER_DRIVES/x (default /mnt); components match what exists case-insensitively; a path
-// without a drive letter is relative to the working directory.
+// $CATALOG_PUBLISHER_DRIVES/x (default /mnt); components match what exists case-insensitively; a
+// path without a drive letter is relative to the working directory.
 #pragma once
 
 #include <filesystem>

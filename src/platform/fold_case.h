@@ -1,5 +1,5 @@
-// Case-insensitive comparison of names as Windows and Access make it: ASCII and Latin-1 letters fold to
-// lower case ("SOCIETÀ" and "società" are the same name).
+// Case-insensitive comparison of names as Windows and Access make it: ASCII and Latin-1 letters
+// fold to lower case ("SOCIETÀ" and "società" are the same name).
 #pragma once
 
 #include <string>

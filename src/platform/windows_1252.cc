@@ -25,8 +25,10 @@ iconv_t Converter() {
 // character without a form is skipped whole and a broken byte alone.
 size_t SequenceLength(const char* text, size_t left) {
   auto lead = static_cast<unsigned char>(text[0]);
-  size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xC2 && lead <= 0xDF ? 2 : 1;
+  size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
+                  : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                 : 1;
   if (length > left) return 1;
   for (size_t i = 1; i < length; ++i) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 1;

@@ -24,12 +24,15 @@ TEST(Windows1252Test, ConvertsEachCharacterOrWritesAQuestionMark) {
       {"“x” – ™", "\x93x\x94 \x96 \x99"},
       {"ÿ", "\xFF"},
       {"\u00A0x\u00BF", "\xA0x\xBF"},  // the ends of the Latin-1 letters and signs
-      {"\u0085\u009F", "??"},           // C1 controls: not in the code page
-      {"\xC3\xA9\xE2\x82\xAC" "a\xC3", "\xE9\x80" "a?"},
+      {"\u0085\u009F", "??"},          // C1 controls: not in the code page
+      {"\xC3\xA9\xE2\x82\xAC"
+       "a\xC3",
+       "\xE9\x80"
+       "a?"},
       {"Ελλάδα", "??????"},
       {"日本 ok", "?? ok"},
-      {"𝄞x", "?x"},               // outside the basic plane: one character, one "?"
-      {"a\xC3(b", "a?(b"},        // a broken sequence loses only its broken byte
+      {"𝄞x", "?x"},         // outside the basic plane: one character, one "?"
+      {"a\xC3(b", "a?(b"},  // a broken sequence loses only its broken byte
       {"\xFF\xFE", "??"},
       {"", ""},
   };

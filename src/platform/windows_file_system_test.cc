@@ -21,7 +21,9 @@ class WindowsFileSystemTest : public ::testing::Test {
     fs::create_directories(drives_ / "d/nodo/cartella.mdb");
     dir_.Write("elsewhere/DATI.MDB", "x");
   }
-  WindowsFileSystem At(const fs::path& working_dir) { return WindowsFileSystem(drives_, working_dir); }
+  WindowsFileSystem At(const fs::path& working_dir) {
+    return WindowsFileSystem(drives_, working_dir);
+  }
 
   TempDir dir_;
   fs::path drives_;

@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "fakes/recording_form.h"
 #include "fakes/command_output.h"
+#include "fakes/recording_form.h"
 #include "fakes/xvfb_display.h"
 #include "ui/make_window_host.h"
 

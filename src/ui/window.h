@@ -1,14 +1,14 @@
-// The window as the logic sees it: Form1's four event handlers, the few operations the logic performs
-// on the window, and the host that runs a window's life. The FLTK window and the headless window
-// implement the same operations, so the handlers run unchanged with or without a display.
+// The window as the logic sees it: Form1's four event handlers, the few operations the logic
+// performs on the window, and the host that runs a window's life. The FLTK window and the headless
+// window implement the same operations, so the handlers run unchanged with or without a display.
 #pragma once
 
 #include <string>
 
 namespace catpub::ui {
 
-// Form1's event handlers, raised by the window on its one thread. They may nest (a Timer2 tick while
-// a message box is open, or inside ProcessPendingEvents) but never overlap.
+// Form1's event handlers, raised by the window on its one thread. They may nest (a Timer2 tick
+// while a message box is open, or inside ProcessPendingEvents) but never overlap.
 class FormEvents {
  public:
   virtual ~FormEvents() = default;
@@ -38,8 +38,8 @@ class Window {
   virtual bool Loaded() const = 0;
 };
 
-// Runs one window's life: creates Form1 hidden with Timer2 ticking every 5 s, raises Form_Load, shows
-// the window only when it is still loaded afterwards, and returns once it has been unloaded.
+// Runs one window's life: creates Form1 hidden with Timer2 ticking every 5 s, raises Form_Load,
+// shows the window only when it is still loaded afterwards, and returns once it has been unloaded.
 class WindowHost : public Window {
  public:
   // Returns true when the window was shown (Form_Load returned with the window still loaded).

@@ -232,9 +232,9 @@ class ExportEndToEnd : public ::testing::Test {
   }
 
   testing::ProgramResult Run() {
-    return testing::RunProgram(CATPUB_EXPORT_EXECUTABLE, shop_.Drive('c'),
-                               {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
-                                {"DISPLAY", ""}});
+    return testing::RunProgram(
+        CATPUB_EXPORT_EXECUTABLE, shop_.Drive('c'),
+        {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()}, {"DISPLAY", ""}});
   }
 
   std::filesystem::path ExportFile() const { return shop_.Drive('c') / "orbis/articoli.csv"; }

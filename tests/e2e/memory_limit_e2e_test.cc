@@ -29,10 +29,9 @@ TEST(MemoryLimitEndToEnd, ARunOutOfMemoryIsAFatalErrorNotAnAbort) {
   std::ofstream(orbis / "articoli.csv", std::ios::binary) << kOldExport;
 
   testing::ProgramResult result =
-      testing::StartedProgram(CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
-                              {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                               {"DISPLAY", ""}},
-                              rlim_t{64} << 20)
+      testing::StartedProgram(
+          CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
+          {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()}, {"DISPLAY", ""}}, rlim_t{64} << 20)
           .Wait();
 
   EXPECT_EQ(result.signal, 0) << result.err;

@@ -57,9 +57,9 @@ std::string LastLine(const std::string& text) {
 
 // The program on drive C: of `shop`, headless.
 testing::ProgramResult RunOn(const testing::Shop& shop) {
-  return testing::RunProgram(CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
-                             {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()},
-                              {"DISPLAY", ""}});
+  return testing::RunProgram(
+      CATPUB_E2E_EXECUTABLE, shop.Drive('c'),
+      {{"CATALOG_PUBLISHER_DRIVES", shop.drives().string()}, {"DISPLAY", ""}});
 }
 
 class PublicationEndToEnd : public ::testing::Test {
@@ -70,7 +70,8 @@ class PublicationEndToEnd : public ::testing::Test {
 
   // Starts the test server on the port the program has compiled in.
   void StartServer(const std::string& fault = "none") {
-    ASSERT_TRUE(testing::StartE2eServer(ftp_root(), server_dir_.path() / "server.log", fault, server_));
+    ASSERT_TRUE(
+        testing::StartE2eServer(ftp_root(), server_dir_.path() / "server.log", fault, server_));
   }
 
   testing::ProgramResult Run() { return RunOn(shop_); }

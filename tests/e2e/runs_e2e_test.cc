@@ -85,7 +85,8 @@ class RunsEndToEnd : public ::testing::Test {
   void MakeShop(int articles) { WriteShop(shop_, int32_t{12}, Catalogue(articles)); }
 
   void StartServer(const std::string& fault = "none") {
-    ASSERT_TRUE(testing::StartE2eServer(server_dir_.path() / "root", server_dir_.path() / "server.log", fault, server_));
+    ASSERT_TRUE(testing::StartE2eServer(server_dir_.path() / "root",
+                                        server_dir_.path() / "server.log", fault, server_));
   }
 
   std::unique_ptr<testing::StartedProgram> Start(rlim_t address_space = RLIM_INFINITY) {

@@ -24,9 +24,9 @@ std::string Unstamped(const std::string& log) {
 class StartUpEndToEnd : public ::testing::Test {
  protected:
   testing::ProgramResult Run(char drive = 'c') {
-    return testing::RunProgram(CATPUB_EXECUTABLE, shop_.Drive(drive),
-                               {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
-                                {"DISPLAY", ""}});
+    return testing::RunProgram(
+        CATPUB_EXECUTABLE, shop_.Drive(drive),
+        {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()}, {"DISPLAY", ""}});
   }
   Shop shop_;
 };

@@ -69,7 +69,10 @@ class Shop {
           {{"codute", ColumnType::kInteger}, {"database", ColumnType::kText, 255}},
           {Row{company, database}},
           {}},
-         {"inizio", {{"codute", ColumnType::kInteger}}, {Row{static_cast<int16_t>(inizio ? 1 : 2)}}, {}}});
+         {"inizio",
+          {{"codute", ColumnType::kInteger}},
+          {Row{static_cast<int16_t>(inizio ? 1 : 2)}},
+          {}}});
   }
 
   // A data database at `relative` (Linux path under the drives folder).

@@ -12,8 +12,8 @@ namespace catpub::mdbwriter {
 // sino (Yes/No), byte, intero, lungo, valuta (Currency), singolo, doppio, data (Date/Time), testo
 // (Text of 255 characters), nota (Memo), in this order.
 inline std::vector<Column> EveryTypeColumns() {
-  return {{"sino", ColumnType::kBoolean}, {"byte", ColumnType::kByte},
-          {"intero", ColumnType::kInteger}, {"lungo", ColumnType::kLong},
+  return {{"sino", ColumnType::kBoolean},    {"byte", ColumnType::kByte},
+          {"intero", ColumnType::kInteger},  {"lungo", ColumnType::kLong},
           {"valuta", ColumnType::kCurrency}, {"singolo", ColumnType::kSingle},
           {"doppio", ColumnType::kDouble},   {"data", ColumnType::kDateTime},
           {"testo", ColumnType::kText, 255}, {"nota", ColumnType::kMemo}};

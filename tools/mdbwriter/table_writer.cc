@@ -474,9 +474,8 @@ void TableWriter::Finish() {
     page[0] = kPageTableDefinition;
     page[1] = 0x01;
     const size_t used = start + length;
-    PutU16(&page[2], used + 8 <= db::kJetPageSize
-                         ? static_cast<uint32_t>(db::kJetPageSize - used - 8)
-                         : 0);
+    PutU16(&page[2],
+           used + 8 <= db::kJetPageSize ? static_cast<uint32_t>(db::kJetPageSize - used - 8) : 0);
     PutU32(&page[4], k + 1 < pages_.definition.size() ? pages_.definition[k + 1] : 0);
     file_.Write(pages_.definition[k], page);
   }
