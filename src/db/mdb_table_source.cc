@@ -8,6 +8,7 @@
 
 #include "db/child_process.h"
 #include "db/database_file.h"
+#include "db/jet_page.h"
 #include "db/reader_protocol.h"
 #include "db/row_codec.h"
 #include "db/row_count.h"
@@ -51,6 +52,7 @@ class MdbRowCursor : public RowCursor, private ByteSource {
         tally_(std::move(tally)),
         file_(file),
         size_at_start_(std::filesystem::file_size(file, size_error_)),
+        most_rows_(size_error_ ? UINT64_MAX : size_at_start_ / kJetPageSize * kMostRowsOnPage),
         child_(argv, options.idle_limit, options.clock),
         stream_(*this) {
     Outcome outcome = stream_.Start();
@@ -75,21 +77,22 @@ class MdbRowCursor : public RowCursor, private ByteSource {
     return child_.ReadFull(buffer, size) == ChildProcess::ReadStatus::kData;
   }
 
-  // Here alone the rows are held to the count the table stores: no part may bring more than the
-  // whole table stores, and once every part has ended they must add up to it exactly.
+  // Here alone the rows are held to the count the table stores, which is advice (db/row_count.h):
+  // once every part has ended, the rows must be at least as many. No part may bring more rows than
+  // the pages of the file can hold, which ends a reader that would yield rows without end.
   bool NextRow(std::string_view& encoded) {
     Outcome outcome = stream_.NextRow(encoded);
-    const uint64_t stored = stream_.header().rows_stored;
     if (outcome == Outcome::kRow) {
-      if (stream_.rows_received() <= stored) return true;
+      if (stream_.rows_received() <= most_rows_) return true;
       child_.Kill();
-      throw Damaged(RowCountExceeded(table_, stored));
+      throw Damaged(MoreRowsThanPagesHold(table_, size_at_start_ / kJetPageSize));
     }
     if (outcome != Outcome::kEnd) Fail(outcome);
     ChildProcess::Ending ending = child_.Finish();
     if (!ending.clean) throw Ended(ending);
+    const uint64_t stored = stream_.header().rows_stored;
     std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
-    if (rows && *rows != stored) throw Damaged(RowCountMismatch(table_, stored, *rows));
+    if (rows && *rows < stored) throw Damaged(RowCountMismatch(table_, stored, *rows));
     return false;
   }
 
@@ -138,6 +141,7 @@ class MdbRowCursor : public RowCursor, private ByteSource {
   std::filesystem::path file_;
   std::error_code size_error_;
   uintmax_t size_at_start_;
+  uint64_t most_rows_;  // what the file's pages can hold
   ChildProcess child_;
   RowStream stream_;
 };

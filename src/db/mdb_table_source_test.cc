@@ -446,34 +446,33 @@ TEST_F(DamagedFileTest, RowCountOfADataPageChanged) {
   const size_t page = Pages(file, 0x01, static_cast<uint32_t>(TableDefinitionPage(file))).front();
   const size_t at = page * kPage;
   const auto rows = static_cast<uint16_t>(U32(file, at + 12));
-  // Lowered: the last row of the page is lost.
+  // Lowered: the last row of the page is lost, which the table's count tells, also when the rows
+  // of all the parts are counted together.
   std::string lowered = file;
   PutU16(lowered, at + 12, rows - 1);
   ExpectDamaged(lowered, "contiene 3000 righe ma se ne leggono 2999");
-  // Raised, with the new row in the free space below the others: a phantom row of Nulls.
+  Put(Local(kData), lowered);
+  MdbTableSource source = Source(kIdleLimit);
+  try {
+    ReadParts(source, "articoli", 2);
+    ADD_FAILURE() << "a lost row went unnoticed";
+  } catch (const FatalError& error) {
+    EXPECT_NE(std::string(error.what()).find("contiene 3000 righe ma se ne leggono 2999"),
+              std::string::npos)
+        << error.what();
+  }
+  // Raised: the new row's offset is the free space below the rows, which leads into the page's
+  // header.
   std::string raised = file;
   PutU16(raised, at + 12, rows + 1);
-  const auto last_start = static_cast<uint16_t>(U32(file, at + 14 + 2 * (rows - 1)) & 0x1fff);
-  PutU16(raised, at + 14 + 2 * rows, last_start - 20);
-  ExpectDamaged(raised, "contiene 3000 righe ma se ne leggono di più");
-  // Read in parts, the rows of all the parts are counted together.
-  const std::pair<std::string, std::string> changes[] = {
-      {lowered, "contiene 3000 righe ma se ne leggono 2999"},
-      {raised, "contiene 3000 righe ma se ne leggono 3001"}};
-  for (const auto& [changed, detail] : changes) {
-    Put(Local(kData), changed);
-    MdbTableSource source = Source(kIdleLimit);
-    try {
-      ReadParts(source, "articoli", 2);
-      ADD_FAILURE() << "a lost or added row went unnoticed: " << detail;
-    } catch (const FatalError& error) {
-      EXPECT_NE(std::string(error.what()).find(detail), std::string::npos) << error.what();
-    }
-  }
-  // Raised beyond what a page can hold: the offsets would lie past the page.
+  ExpectDamaged(raised, "la tabella articoli è danneggiata: la riga " + std::to_string(rows) +
+                            " della pagina " + std::to_string(page) +
+                            " esce dallo spazio delle righe");
+  // Raised beyond what a page holds.
   std::string impossible = file;
-  PutU16(impossible, at + 12, 0xffff);
-  ExpectDamaged(impossible, "counts 65535 rows, more than it can hold");
+  PutU16(impossible, at + 12, 256);
+  ExpectDamaged(impossible, "la pagina " + std::to_string(page) +
+                                " conta 256 righe, più di quante una pagina ne tenga");
 }
 
 TEST_F(DamagedFileTest, RandomPagesAfterAValidHeader) {
@@ -510,6 +509,12 @@ TEST_F(MdbTableSourceTest, ReaderThatCrashesHangsOrBabbles) {
        "printf 'H\\010\\000\\000\\000\\002\\000\\000\\000\\001\\000\\001a"
        "E\\010\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000\\000'",
        long_idle, "la tabella codean contiene 2 righe ma se ne leggono 0"},
+      // A header of one column "a", then rows of Null without end, as a walk that takes the same
+      // pages again and again would send them.
+      {"runaway",
+       "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'\n"
+       "while printf 'R\\005\\000\\000\\000\\001\\000\\000\\000\\000'; do :; done",
+       long_idle, "dà più righe di quante ne possano stare nelle"},
       // A header of one column "a", then nothing.
       {"stall", "printf 'H\\010\\000\\000\\000\\001\\000\\000\\000\\001\\000\\001a'; exec sleep 60",
        driven, "senza alcun progresso"},
@@ -773,6 +778,124 @@ TEST_F(MovedRowDamageTest, ChainsThatLoopOrRunOnAreDamage) {
   MdbTableSource source = Source();
   EXPECT_EQ(ReadAll(source, "articoli").size(), 3000u);
   ExpectDamaged(WriteMoved(reader::jet::kMostMoves + 1), "rimanda oltre 8 volte");
+}
+
+// ---- Stored row counts are advice; the page map bounds the walk -----------------------------
+
+class PageWalkTest : public MovedRowDamageTest {
+ protected:
+  // The file offset of the row count stored in the definition on page `definition`.
+  static size_t StoredCountAt(size_t definition) { return definition * kPage + 16; }
+
+  // The file offset of the first byte (the type) of the usage map of the table whose definition is
+  // on page `definition`: its row number is at 55 of the definition, its page at 56.
+  size_t UsageMapAt(size_t definition) const {
+    const size_t at = definition * kPage;
+    const size_t page = U32(file_, at + 56) & 0xFFFFFF;
+    const size_t row = static_cast<uint8_t>(file_[at + 55]);
+    return page * kPage + (U32(file_, page * kPage + 14 + 2 * row) & 0x1fff);
+  }
+
+  // Reads articoli whole and in two and three parts: each gives `expected`.
+  void ExpectRows(const std::string& file, const Rows& expected) {
+    Put(Local(kData), file);
+    MdbTableSource source = Source(kIdleLimit);
+    EXPECT_EQ(ReadAll(source, "articoli"), expected);
+    for (uint32_t parts : {2u, 3u}) {
+      EXPECT_EQ(ReadParts(source, "articoli", parts), expected) << parts << " parts";
+    }
+  }
+
+  // Reads articoli whole and in two parts: each fails with `detail`.
+  void ExpectDamagedAlsoInParts(const std::string& file, const std::string& detail) {
+    ExpectDamaged(file, detail);
+    MdbTableSource source = Source(kIdleLimit);
+    try {
+      ReadParts(source, "articoli", 2);
+      ADD_FAILURE() << "read in parts without damage: " << detail;
+    } catch (const FatalError& error) {
+      EXPECT_NE(std::string(error.what()).find(detail), std::string::npos) << error.what();
+    }
+  }
+
+  Rows Expected() const {
+    mdbwriter::Table table = MovedArticles(3000, {2});
+    return Generated(table);
+  }
+};
+
+TEST_F(PageWalkTest, AStoredCountShortOfTheRowsIsNoBoundWholeOrInPartsCatalogIncluded) {
+  WriteMoved();
+  // One short, as Access leaves it after moving a row; then far short, also for the parts after
+  // the first.
+  for (uint32_t stored : {2999u, 2000u, 0u}) {
+    std::string file = file_;
+    PutU32(file, StoredCountAt(definition_), stored);
+    ExpectRows(file, Expected());
+  }
+  // The catalog (defined on page 2) one short of its rows.
+  std::string file = file_;
+  PutU32(file, StoredCountAt(2), U32(file, StoredCountAt(2)) - 1);
+  ExpectRows(file, Expected());
+}
+
+TEST_F(PageWalkTest, AStoredCountAboveTheRowsIsDamageWholeOrInParts) {
+  WriteMoved();
+  std::string file = file_;
+  PutU32(file, StoredCountAt(definition_), 3001);
+  ExpectDamagedAlsoInParts(file, "la tabella articoli contiene 3001 righe ma se ne leggono 3000");
+  file = file_;
+  PutU32(file, StoredCountAt(2), U32(file, StoredCountAt(2)) + 1);
+  ExpectDamaged(file, "la tabella MSysObjects contiene");
+}
+
+TEST_F(PageWalkTest, AMapNamingAPagePastTheFileIsDamageNamingThePage) {
+  WriteMoved();
+  const size_t map = UsageMapAt(definition_);
+  ASSERT_EQ(file_[map], 0) << "an inline map";
+  const auto pages = static_cast<uint32_t>(file_.size() / kPage);
+  // The map's bitmap moved to start at the end of the file: its first page lies past it.
+  std::string file = file_;
+  const uint32_t first = U32(file_, map + 1);
+  PutU32(file, map + 1, pages);
+  std::string named;
+  for (size_t bit = 0; named.empty(); ++bit) {
+    if (static_cast<uint8_t>(file_[map + 5 + bit / 8]) >> (bit % 8) & 1) {
+      named = std::to_string(pages + bit);
+    }
+  }
+  ExpectDamagedAlsoInParts(file,
+                           "la tabella articoli è danneggiata: la mappa delle pagine nomina "
+                           "la pagina " +
+                               named + ", oltre la fine del file");
+  // The file cut after the table's first data page: the map still names the lost ones.
+  ExpectDamaged(file_.substr(0, (first + 1) * kPage), "oltre la fine del file");
+}
+
+TEST_F(PageWalkTest, PagesOfTheMapThatAreNotTheTablesArePassedOver) {
+  WriteMoved();
+  const size_t map = UsageMapAt(definition_);
+  const uint32_t first = U32(file_, map + 1);
+  // Every page from the map's first to the end of the file named, the long-value pages and other
+  // tables' pages among them.
+  std::string file = file_;
+  for (size_t page = first; page < file_.size() / kPage; ++page) {
+    const size_t bit = page - first;
+    file[map + 5 + bit / 8] = static_cast<char>(file[map + 5 + bit / 8] | 1 << (bit % 8));
+  }
+  ExpectRows(file, Expected());
+}
+
+TEST_F(PageWalkTest, AMapOfAnotherKindIsWalkedPageByPageOnceAndEnds) {
+  // libmdb cannot read such a map and walks the file page after page; with a moved row on the
+  // first page its walk used to take the same page again and again, without end.
+  WriteMoved();
+  std::string file = file_;
+  file[UsageMapAt(definition_)] = 7;
+  ExpectRows(file, Expected());
+  // Also with a stored count short of the rows, which no longer stops a walk.
+  PutU32(file, StoredCountAt(definition_), 2999);
+  ExpectRows(file, Expected());
 }
 
 }  // namespace

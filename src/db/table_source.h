@@ -24,8 +24,9 @@ class RowCursor {
   // and may point into `buffer`. False after the last row; throws as Next does. The default encodes
   // what Next reads; a source that receives rows encoded hands them over without decoding them.
   virtual bool NextEncoded(std::string& buffer, std::string_view& encoded);
-  // How many rows the table says it stores, for sizing what will hold them; 0 when unknown. A
-  // damaged file may say anything: the rows themselves are what counts.
+  // How many rows the table says it stores, for sizing what will hold them; 0 when unknown. Only a
+  // hint: Access leaves the count short of the rows after edits, and a damaged file may say
+  // anything; the rows themselves are what counts.
   virtual uint64_t RowsStored() const { return 0; }
 };
 

@@ -14,6 +14,7 @@
 
 #include "db/names.h"
 #include "db/reader/jet_format.h"
+#include "db/reader/usage_map.h"
 #include "db/row_codec.h"
 #include "db/row_count.h"
 #include "db/value.h"
@@ -113,8 +114,7 @@ class TableWalker {
       wanted_.push_back(decode);
     }
     fields_.resize(table_->num_cols);
-    mdb_rewind_table(table_.get());
-    if (part.count > 1) SelectPages(part);
+    ListPages(part);
   }
   TableWalker(const TableWalker&) = delete;
   TableWalker& operator=(const TableWalker&) = delete;
@@ -122,22 +122,16 @@ class TableWalker {
   const std::vector<std::string>& column_names() const { return names_; }
   uint32_t rows_stored() const { return table_->num_rows; }
 
-  // Encodes the next row into `row`; false after the last one. Pages come from libmdb's walk of
-  // the table's page map; the rows of each page are taken here, so that each is split into its
-  // fields once, and a row that cannot be split is damage rather than a row silently skipped.
-  // Rows come in their places, as Access returns them: a row that Access moved to another page is
-  // read where its pointer stays, and its data where the pointer leads is not read again.
+  // Encodes the next row into `row`; false after the last one. The pages are the table's own list
+  // (ListPages), each walked once, so a walk ends whatever the file holds; the rows of each page
+  // are taken here, so that each is split into its fields once, and a row that cannot be split is
+  // damage rather than a row silently skipped. Rows come in their places, as Access returns them: a
+  // row that Access moved to another page is read where its pointer stays, and its data where the
+  // pointer leads is not read again.
   bool Next(std::string& row) {
     for (;;) {
       if (next_row_ >= rows_on_page_) {
-        if (no_pages_ || !mdb_read_next_dpg(table_.get())) return false;
-        if (last_page_ && table_->cur_phys_pg > *last_page_) return false;
-        rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
-        next_row_ = 0;
-        if (kRowOffsetsStart + 2 * rows_on_page_ > kJetPageSize) {
-          throw Damage("page " + std::to_string(table_->cur_phys_pg) + " counts " +
-                       std::to_string(rows_on_page_) + " rows, more than it can hold");
-        }
+        if (!NextPage()) return false;
         continue;
       }
       const unsigned number = next_row_++;
@@ -148,51 +142,80 @@ class TableWalker {
         ReadMovedRow(number, row);
         return true;
       }
-      int start = 0;
-      size_t size = 0;
-      if (mdb_find_row(mdb_, static_cast<int>(number), &start, &size) != 0) {
-        throw Damage("row " + std::to_string(number) + " of page " +
-                     std::to_string(table_->cur_phys_pg) + " lies outside the page");
+      std::optional<std::string_view> bytes = jet::PageRow(WalkedPage(), number);
+      if (!bytes) {
+        throw Damage("la riga " + std::to_string(number) + " della pagina " +
+                     std::to_string(page_) + " esce dallo spazio delle righe");
       }
-      if (size == 0) continue;  // as libmdb does; the row count tells whether a row was lost
-      EncodeRow(start, size, row);
+      if (bytes->empty()) continue;  // as libmdb does; the row count tells whether a row was lost
+      EncodeRow(static_cast<int>(bytes->data() - WalkedPage().data()), bytes->size(), row);
       return true;
     }
   }
 
-  // Throws FatalError unless exactly the rows the table stores were read. For the catalog only:
-  // the rows of the tables sent to the program are counted there, part by part.
+  // Throws FatalError when fewer rows were read than the table stores. For the catalog only: the
+  // rows of the tables sent to the program are counted there, part by part. More rows than stored
+  // are no damage: Access leaves the count one short after edits that moved rows.
   void CheckComplete() const {
-    if (rows_read_ != table_->num_rows) {
+    if (rows_read_ < table_->num_rows) {
       throw FatalError(RowCountMismatch(name_, table_->num_rows, rows_read_));
     }
   }
 
  private:
-  // Limits the walk to its part of the pages the page map lists: from just after the last page of
-  // the part before to its own last page.
-  void SelectPages(TablePart part) {
-    std::vector<uint32_t> pages;
-    const auto map_size = static_cast<unsigned>(table_->map_sz);
-    gint32 page = mdb_map_find_next(mdb_, table_->usage_map, map_size, 0);
-    if (page < 0) {
-      no_pages_ = part.index != 0;  // a map libmdb cannot read: part 0 walks the table its way
-      return;
+  // The pages to walk: this part's share of the pages the table's page map names, in ascending
+  // order. A map of a kind Access does not write (libmdb then tries every page) gives every page of
+  // the file, of which the walk keeps the data pages of this table.
+  void ListPages(TablePart part) {
+    const std::string_view map(reinterpret_cast<const char*>(table_->usage_map),
+                               static_cast<size_t>(table_->map_sz));
+    std::optional<std::vector<uint32_t>> named;
+    try {
+      named =
+          jet::UsageMapPages(map, file_pages_, [this](uint32_t page) { return ReadPage(page); });
+    } catch (const FatalError& e) {
+      throw Damage(e.what());
     }
-    for (; page > 0;
-         page = mdb_map_find_next(mdb_, table_->usage_map, map_size, static_cast<guint32>(page))) {
-      // A damaged map could list pages out of order; the pages walked then are another matter.
-      if (!pages.empty() && static_cast<uint32_t>(page) <= pages.back()) break;
-      pages.push_back(static_cast<uint32_t>(page));
+    if (named) {
+      pages_ = std::move(*named);
+    } else {
+      for (uint64_t page = 1; page < file_pages_; ++page) {
+        pages_.push_back(static_cast<uint32_t>(page));
+      }
     }
-    const size_t first = pages.size() * part.index / part.count;
-    const size_t end = pages.size() * (part.index + 1) / part.count;
-    if (first == end) {
-      no_pages_ = true;
-      return;
+    next_page_ = pages_.size() * part.index / part.count;
+    end_page_ = pages_.size() * (part.index + 1) / part.count;
+  }
+
+  // Reads the next page of the list that is a data page of this table into libmdb's buffer; false
+  // after the last one.
+  bool NextPage() {
+    while (next_page_ < end_page_) {
+      const uint32_t page = pages_[next_page_++];
+      if (mdb_read_pg(mdb_, page) != static_cast<ssize_t>(kJetPageSize)) {
+        throw Damage("la pagina " + std::to_string(page) + " della sua mappa non si legge");
+      }
+      // A map may name pages that are no longer the table's: Access and libmdb pass over them.
+      if (!OwnDataPage()) continue;
+      page_ = page;
+      next_row_ = 0;
+      rows_on_page_ = static_cast<unsigned>(mdb_get_int16(mdb_->pg_buf, kRowCountOffset));
+      if (rows_on_page_ > kMostRowsOnPage) {
+        throw Damage("la pagina " + std::to_string(page) + " conta " +
+                     std::to_string(rows_on_page_) + " righe, più di quante una pagina ne tenga");
+      }
+      return true;
     }
-    if (first > 0) table_->cur_phys_pg = pages[first - 1];
-    last_page_ = pages[end - 1];
+    return false;
+  }
+
+  bool OwnDataPage() const {
+    return mdb_->pg_buf[0] == jet::kDataPage &&
+           static_cast<uint32_t>(mdb_get_int32(mdb_->pg_buf, 4)) == entry_.table_pg;
+  }
+
+  std::string_view WalkedPage() const {
+    return std::string_view(reinterpret_cast<const char*>(mdb_->pg_buf), kJetPageSize);
   }
 
   // Splits the row at `start` (flags included) of `size` bytes of the page in libmdb's buffer into
@@ -213,7 +236,7 @@ class TableWalker {
   // current page is back in libmdb's buffer afterwards.
   // Rare, and kept out of line so that the walk of ordinary rows stays one tight loop.
   [[gnu::noinline]] void ReadMovedRow(unsigned number, std::string& row) {
-    const auto page = static_cast<uint32_t>(table_->cur_phys_pg);
+    const uint32_t page = page_;
     const std::string_view here(reinterpret_cast<const char*>(mdb_->pg_buf), kJetPageSize);
     std::optional<jet::RowPlace> place = jet::MovedRowPlace(here, number);
     if (!place) {
@@ -247,13 +270,12 @@ class TableWalker {
         at = *next;
         continue;
       }
-      int start = 0;
-      size_t size = 0;
-      if (mdb_find_row(mdb_, static_cast<int>(at.row), &start, &size) != 0 || size == 0) {
+      std::optional<std::string_view> bytes = jet::PageRow(WalkedPage(), at.row);
+      if (!bytes || bytes->empty()) {
         throw Damage(where + "rimanda alla riga " + std::to_string(at.row) + " della pagina " +
                      std::to_string(at.page) + ", che non sta nella pagina");
       }
-      EncodeRow(start, size, row);
+      EncodeRow(static_cast<int>(bytes->data() - WalkedPage().data()), bytes->size(), row);
       break;
     }
     // libmdb reads a page again only when it is another than the last one read.
@@ -298,8 +320,8 @@ class TableWalker {
 
   // The current row's damage.
   FatalError RowDamage(const std::string& what) const {
-    return Damage("riga " + std::to_string(rows_read_) + " (pagina " +
-                  std::to_string(table_->cur_phys_pg) + "): " + what);
+    return Damage("riga " + std::to_string(rows_read_) + " (pagina " + std::to_string(page_) +
+                  "): " + what);
   }
 
   // The field's bytes, after checking that they lie within the row (and so within the page).
@@ -316,8 +338,12 @@ class TableWalker {
     return bytes;
   }
 
+  // A page other than the one walked, in libmdb's second buffer; nullopt when the file has no such
+  // page (libmdb reads a page at the very end of a file in memory as zeros).
   std::optional<std::string_view> ReadPage(uint32_t page) {
-    if (mdb_read_alt_pg(mdb_, page) != static_cast<ssize_t>(kJetPageSize)) return std::nullopt;
+    if (page >= file_pages_ || mdb_read_alt_pg(mdb_, page) != static_cast<ssize_t>(kJetPageSize)) {
+      return std::nullopt;
+    }
     return std::string_view(reinterpret_cast<const char*>(mdb_->alt_pg_buf), kJetPageSize);
   }
 
@@ -391,9 +417,11 @@ class TableWalker {
   uint64_t rows_read_ = 0;
   std::string text_;
   std::array<unsigned char, kJetPageSize> walked_page_;  // while a moved row is read
-  // The part of the pages walked: none, or those up to last_page_ (all when unset).
-  bool no_pages_ = false;
-  std::optional<uint32_t> last_page_;
+  // The pages to walk, and which of them are this part's: from next_page_ to end_page_.
+  std::vector<uint32_t> pages_;
+  size_t next_page_ = 0;
+  size_t end_page_ = 0;
+  uint32_t page_ = 0;  // the page whose rows are being walked
 };
 
 struct CatalogEntry {

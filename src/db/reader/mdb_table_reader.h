@@ -25,7 +25,8 @@ enum class TableRead { kRead, kNotFound };
 
 // A share of a table to read: part `index` of `count`, the pages the table's page map lists being
 // split into `count` runs of about as many pages, in stored order. The rows of all parts, part
-// after part, are the rows of the table. A page map libmdb cannot read leaves every page to part 0.
+// after part, are the rows of the table. A page map of a kind Access does not write lists every
+// page of the file, of which each part keeps the table's own.
 struct TablePart {
   uint32_t index = 0;
   uint32_t count = 1;
@@ -34,11 +35,13 @@ struct TablePart {
 // Reads table `table` (matched as db::FoldName matches names) of the file at `path` into `sink`.
 // kNotFound when the database has no such table (the sink then got nothing). Throws FatalError
 // saying what is damaged when the file cannot be read: it is not an Access 2000 database, its
-// catalog or the table's definition cannot be read, a row does not fit its page, a moved row's
-// pointer leads nowhere (past the file, to another table's page or a row its page lacks, or round
-// in a chain), a Memo value's pages are broken, or the catalog yields fewer or more rows than it
-// stores. The table's own rows are not held to its count here: whoever receives them counts them,
-// over all the parts (db/row_count.h).
+// catalog or the table's definition cannot be read, its page map names a page past the end of the
+// file or one that cannot be read, a page counts more rows than a page holds, a row does not fit
+// its page, a moved row's pointer leads nowhere (past the file, to another table's page or a row
+// its page lacks, or round in a chain), a Memo value's pages are broken, or the catalog yields
+// fewer rows than it stores. Each page is walked once, so the walk ends whatever the file holds.
+// The table's own rows are not held to its count here: whoever receives them counts them, over
+// all the parts (db/row_count.h).
 TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
                        TablePart part = {});
 
