@@ -1,13 +1,17 @@
 // Writes the seed databases of the read-path fuzzer into the folder given: small files from the
 // project's writer holding the tables the fuzzer reads, with every column type, Nulls, long Memo
-// values, accented names, and rows that Access moved to another page.
+// values, accented names, rows that Access moved to another page, and a page map of a kind Access
+// does not write (on which libmdb's own walk of a table with a moved row never ends).
 //
 //   make_fuzz_seeds FOLDER
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "db/jet_page.h"
 #include "mdbwriter/every_type.h"
 #include "mdbwriter/mdb_writer.h"
 #include "support/shop.h"
@@ -39,6 +43,30 @@ Table EveryType(size_t memo_characters) {
           {}};
 }
 
+// Gives the usage map of the first table after the catalog in the file at `path` a kind that Access
+// does not write.
+void MakeFirstMapUnknown(const std::filesystem::path& path) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  auto u16 = [&bytes](size_t at) {
+    return static_cast<size_t>(static_cast<uint8_t>(bytes[at])) |
+           static_cast<size_t>(static_cast<uint8_t>(bytes[at + 1])) << 8;
+  };
+  constexpr size_t kPage = db::kJetPageSize;
+  for (size_t page = 3; (page + 1) * kPage <= bytes.size(); ++page) {
+    const size_t definition = page * kPage;
+    if (bytes[definition] != 0x02) continue;
+    // The map's row number is at 55 of the definition, its page (three bytes) at 56.
+    const size_t map_page = u16(definition + 56) | static_cast<size_t>(bytes[definition + 58])
+                                                       << 16;
+    const size_t map_row = static_cast<uint8_t>(bytes[definition + 55]);
+    const size_t map = map_page * kPage + (u16(map_page * kPage + 14 + 2 * map_row) & 0x1fff);
+    file.seekp(static_cast<std::streamoff>(map));
+    file.put(7);
+    return;
+  }
+}
+
 }  // namespace
 }  // namespace catpub
 
@@ -63,5 +91,9 @@ int main(int argc, char** argv) {
   types.moved_rows = {2};
   types.catalog_row_moved = true;
   WriteDatabase(folder / "moved-rows.mdb", {types, moved});
+  catpub::mdbwriter::Table prices = catpub::PriceList(40);
+  prices.moved_rows = {1};
+  WriteDatabase(folder / "moved-row-unknown-map.mdb", {prices});
+  catpub::MakeFirstMapUnknown(folder / "moved-row-unknown-map.mdb");
   return 0;
 }
