@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -175,9 +176,23 @@ void MovesOf(const json& description, const std::string& where, Table& table) {
   }
 }
 
+// The row count a definition records, under `key`, when the description gives it.
+std::optional<uint32_t> StoredRowsOf(const json& description, const char* key,
+                                     const std::string& where) {
+  if (!description.contains(key)) return std::nullopt;
+  try {
+    return static_cast<uint32_t>(
+        IntegerOf(description[key], 0, std::numeric_limits<uint32_t>::max()));
+  } catch (const std::runtime_error& error) {
+    throw std::runtime_error(where + ": \"" + key +
+                             "\" is a row count, 0..4294967295: " + error.what());
+  }
+}
+
 Table TableOf(const json& description, size_t number) {
   std::string where = "table " + std::to_string(number);
-  CheckKeys(description, {"name", "columns", "rows", "moved", "catalog_moved"}, where);
+  CheckKeys(description, {"name", "columns", "rows", "moved", "catalog_moved", "stored_rows"},
+            where);
   if (!description.contains("name") || !description["name"].is_string()) {
     throw std::runtime_error(where + ": a table needs a \"name\" (string)");
   }
@@ -191,6 +206,7 @@ Table TableOf(const json& description, size_t number) {
     table.columns.push_back(ColumnOf(column, where + ", column"));
   }
   MovesOf(description, where, table);
+  table.stored_rows = StoredRowsOf(description, "stored_rows", where);
   if (!description.contains("rows")) return table;
   if (!description["rows"].is_array())
     throw std::runtime_error(where + ": \"rows\" must be an array");
@@ -325,21 +341,22 @@ double ParseDateTime(std::string_view text) {
   return days >= 0 ? days + time : days - time;
 }
 
-std::vector<Table> ParseDescription(std::string_view text) {
+Description ParseDescription(std::string_view text) {
   json description;
   try {
     description = json::parse(text);
   } catch (const json::parse_error& error) {
     throw std::runtime_error(std::string("the description is not valid JSON: ") + error.what());
   }
-  CheckKeys(description, {"tables"}, "the description");
+  CheckKeys(description, {"tables", "catalog_stored_rows"}, "the description");
   if (!description.contains("tables") || !description["tables"].is_array()) {
     throw std::runtime_error("the description needs \"tables\" (an array)");
   }
-  std::vector<Table> tables;
+  Description result;
   for (const json& table : description["tables"])
-    tables.push_back(TableOf(table, tables.size() + 1));
-  return tables;
+    result.tables.push_back(TableOf(table, result.tables.size() + 1));
+  result.catalog_stored_rows = StoredRowsOf(description, "catalog_stored_rows", "the description");
+  return result;
 }
 
 }  // namespace catpub::mdbwriter

@@ -10,10 +10,14 @@
 // "tables" lists the tables in the order they are written; "rows" (optional, default none) holds
 // one array per row, one value per column, stored in the order given. "moved" (optional) lists
 // rows, numbered from 1, whose data Access moved to a later page (a number listed twice: moved
-// twice); "catalog_moved": true moves the table's catalog row so (mdb_writer.h, Table). Column
-// "type" is one of Yes/No (or Boolean), Byte, Integer, Long, Currency, Single, Double, Date/Time
-// (or DateTime), Text, Memo, in any letter case; "size" is given for Text only (characters, 1..255,
-// default 255).
+// twice); "catalog_moved": true moves the table's catalog row so (mdb_writer.h, Table).
+// "stored_rows" (optional, an integer 0..4294967295) is the row count the table's definition
+// records when it is not the number of rows: Access leaves that count behind, one lower, after
+// edits that moved rows, and a higher one makes a damaged file. "catalog_stored_rows" (optional,
+// beside "tables") does the same for the catalog MSysObjects (2 rows and one per table).
+// Column "type" is one of Yes/No (or Boolean), Byte, Integer, Long, Currency, Single, Double,
+// Date/Time (or DateTime), Text, Memo, in any letter case; "size" is given for Text only
+// (characters, 1..255, default 255).
 //
 // Values, by column type (JSON null is Null in any column but Yes/No; "" is an empty text, not
 // Null):
@@ -34,6 +38,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -41,9 +46,15 @@
 
 namespace catpub::mdbwriter {
 
+// What a description holds: WriteDatabase's arguments.
+struct Description {
+  std::vector<Table> tables;
+  std::optional<uint32_t> catalog_stored_rows;
+};
+
 // Reads a description. Throws std::runtime_error naming the place (table, row, column) of what is
 // wrong.
-std::vector<Table> ParseDescription(std::string_view json);
+Description ParseDescription(std::string_view json);
 
 // "1.35" -> 13500 ten-thousandths. Throws std::runtime_error for anything else than an optionally
 // signed decimal with at most 4 decimals within the Currency range.

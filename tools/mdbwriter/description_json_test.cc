@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -66,7 +67,7 @@ TEST(ParseDateTime, RefusesImpossibleOrOtherForms) {
 }
 
 TEST(ParseDescription, ReadsTablesColumnsAndTypedValues) {
-  const auto tables = ParseDescription(R"({"tables": [
+  const Description description = ParseDescription(R"({"tables": [
     {"name": "società",
      "columns": [{"name": "si", "type": "Yes/No"}, {"name": "b", "type": "byte"},
                  {"name": "i", "type": "Integer"}, {"name": "l", "type": "LONG"},
@@ -77,6 +78,7 @@ TEST(ParseDescription, ReadsTablesColumnsAndTypedValues) {
               [false, null, null, null, 7, "-0", -0.0, 36526.75, "", null],
               [true, 0, 0, -2147483648, 0, "1e20", "1e308", 0, "", ""]]},
     {"name": "vuota", "columns": [{"name": "c", "type": "Boolean"}]}]})");
+  const std::vector<Table>& tables = description.tables;
   ASSERT_EQ(tables.size(), 2u);
   const Table& table = tables[0];
   EXPECT_EQ(table.name, "società");
@@ -115,16 +117,26 @@ TEST(ParseDescription, ReadsTablesColumnsAndTypedValues) {
   EXPECT_TRUE(tables[1].rows.empty());
 }
 
-TEST(ParseDescription, ReadsMovedRows) {
-  const std::vector<Table> tables = ParseDescription(
+TEST(ParseDescription, ReadsMovedRowsAndStoredRowCounts) {
+  const Description description = ParseDescription(
       R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}],
-                      "rows": [[1], [2], [3]], "moved": [3, 1, 3], "catalog_moved": true},
-                     {"name": "u", "columns": [{"name": "c", "type": "Long"}]}]})");
-  ASSERT_EQ(tables.size(), 2u);
+                      "rows": [[1], [2], [3]], "moved": [3, 1, 3], "catalog_moved": true,
+                      "stored_rows": 2},
+                     {"name": "u", "columns": [{"name": "c", "type": "Long"}]},
+                     {"name": "v", "columns": [{"name": "c", "type": "Long"}],
+                      "stored_rows": 4294967295}],
+          "catalog_stored_rows": 0})");
+  const std::vector<Table>& tables = description.tables;
+  ASSERT_EQ(tables.size(), 3u);
   EXPECT_EQ(tables[0].moved_rows, (std::vector<uint64_t>{3, 1, 3}));
   EXPECT_TRUE(tables[0].catalog_row_moved);
+  EXPECT_EQ(tables[0].stored_rows, 2u);
   EXPECT_TRUE(tables[1].moved_rows.empty());
   EXPECT_FALSE(tables[1].catalog_row_moved);
+  EXPECT_EQ(tables[1].stored_rows, std::nullopt);
+  EXPECT_EQ(tables[2].stored_rows, 4294967295u);
+  EXPECT_EQ(description.catalog_stored_rows, 0u);
+  EXPECT_EQ(ParseDescription(R"({"tables": []})").catalog_stored_rows, std::nullopt);
 }
 
 TEST(ParseDescription, NamesWhatIsWrongAndWhere) {
@@ -171,6 +183,24 @@ TEST(ParseDescription, NamesWhatIsWrongAndWhere) {
        "table \"t\": \"moved\" lists row numbers from 1, not 0"},
       {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "catalog_moved": 1}]})",
        "table \"t\": \"catalog_moved\" must be true or false"},
+      {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "stored_rows": -1}]})",
+       "table \"t\": \"stored_rows\" is a row count, 0..4294967295: -1 is out of range"},
+      {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "stored_rows": 4294967296}]})",
+       "table \"t\": \"stored_rows\" is a row count, 0..4294967295: 4294967296 is out of range"},
+      {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "stored_rows": "7"}]})",
+       "table \"t\": \"stored_rows\" is a row count, 0..4294967295: expected an integer, got "
+       "\"7\""},
+      {R"({"tables": [], "catalog_stored_rows": -1})",
+       "the description: \"catalog_stored_rows\" is a row count, 0..4294967295: -1 is out of "
+       "range"},
+      {R"({"tables": [], "catalog_stored_rows": 4294967296})",
+       "the description: \"catalog_stored_rows\" is a row count, 0..4294967295: 4294967296 is out "
+       "of range"},
+      {R"({"tables": [], "catalog_stored_rows": null})",
+       "the description: \"catalog_stored_rows\" is a row count, 0..4294967295: expected an "
+       "integer, got null"},
+      {R"({"tables": [{"name": "t", "columns": [{"name": "c", "type": "Long"}], "catalog_stored_rows": 1}]})",
+       "table 1: unknown key \"catalog_stored_rows\""},
   };
   for (const auto& c : kCases) {
     try {

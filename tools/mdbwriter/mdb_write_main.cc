@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const auto tables = catpub::mdbwriter::ParseDescription(ReadAll(argv[2]));
-    catpub::mdbwriter::WriteDatabase(argv[1], tables);
+    const auto description = catpub::mdbwriter::ParseDescription(ReadAll(argv[2]));
+    catpub::mdbwriter::WriteDatabase(argv[1], description.tables, description.catalog_stored_rows);
   } catch (const std::runtime_error& error) {
     std::cerr << "mdb-write: " << error.what() << "\n";
     return 1;

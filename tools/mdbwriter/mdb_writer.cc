@@ -161,7 +161,8 @@ void WriteRows(TableWriter& writer, const Table& table) {
   }
 }
 
-void WriteAll(PageFile& file, const std::vector<Table>& tables) {
+void WriteAll(PageFile& file, const std::vector<Table>& tables,
+              std::optional<uint32_t> catalog_stored_rows) {
   file.Allocate();  // page 0, the database definition
   const uint32_t catalog_maps = file.Allocate();
   const std::vector<StoredColumn> catalog_columns = CatalogColumns();
@@ -193,12 +194,12 @@ void WriteAll(PageFile& file, const std::vector<Table>& tables) {
                               tables[i].name, kObjectTable, 0),
                    tables[i].catalog_row_moved ? 1 : 0);
   }
-  catalog.Finish();
+  catalog.Finish(catalog_stored_rows);
 
   for (size_t i = 0; i < tables.size(); ++i) {
     TableWriter writer(file, tables[i].name, stored_columns[i], false, pages[i]);
     WriteRows(writer, tables[i]);
-    writer.Finish();
+    writer.Finish(tables[i].stored_rows);
   }
 }
 
@@ -230,10 +231,11 @@ const char* ColumnTypeName(ColumnType type) {
   return "?";
 }
 
-void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables) {
+void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables,
+                   std::optional<uint32_t> catalog_stored_rows) {
   CheckTables(tables);
   PageFile pages(file);  // a half-written file is removed when this goes out of scope
-  WriteAll(pages, tables);
+  WriteAll(pages, tables, catalog_stored_rows);
   pages.Commit();
 }
 

@@ -2,8 +2,10 @@
 // columns and rows stored in the order given. No indexes, queries or relationships.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,10 @@ struct Table {
   std::vector<uint64_t> moved_rows = {};
   // The table's catalog row was moved so too, as editing a table's properties leaves it.
   bool catalog_row_moved = false;
+  // The row count the table's definition records, when not the number of rows written: Access does
+  // not keep it exact, and leaves it one lower than the rows after edits that moved rows. Stored as
+  // given, lower or higher (a count higher than the rows makes a damaged file).
+  std::optional<uint32_t> stored_rows = std::nullopt;
 };
 
 // Writes a new database file holding the tables (replacing the file). Names (tables and columns,
@@ -52,8 +58,12 @@ struct Table {
 // (table, row, column): a value whose type does not fit its column, Null in Yes/No, a text longer
 // than its column, a row too large for a page, duplicate names. The file is written under another
 // name in the same folder and renamed into place when complete: on failure `file` is left as it
-// was. The output depends only on the tables: the same tables give the same bytes.
-void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables);
+// was. The output depends only on the arguments: the same arguments give the same bytes.
+// `catalog_stored_rows` is, like Table's stored_rows, the row count the catalog's definition
+// records when it is not the catalog's rows (two, and one per table): Access leaves that count
+// behind in the same way.
+void WriteDatabase(const std::filesystem::path& file, const std::vector<Table>& tables,
+                   std::optional<uint32_t> catalog_stored_rows = std::nullopt);
 
 // Access's name of a column type ("Yes/No", "Long", "Date/Time", ...), as used in descriptions.
 const char* ColumnTypeName(ColumnType type);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -133,19 +134,32 @@ const char* MdbReaderType(ColumnType type) {
   return kNames[static_cast<int>(type)];
 }
 
-void ExpectSameRows(const std::vector<Row>& expected, const std::vector<Row>& got,
-                    const Table& table) {
+// Checks the rows a reader gave (`got[row][column]`) against the rows written and reports the
+// first ten values that differ; `differs` gives what the reader read instead, or nothing when the
+// value is the one written.
+template <typename Rows, typename Differs>
+void ExpectRowsRead(const std::vector<Row>& expected, const Rows& got, const Table& table,
+                    Differs differs) {
   ASSERT_EQ(got.size(), expected.size()) << table.name;
   int reported = 0;
   for (size_t r = 0; r < expected.size() && reported < 10; ++r) {
     for (size_t c = 0; c < table.columns.size(); ++c) {
-      if (!Same(got[r][c], expected[r][c])) {
+      if (const std::optional<std::string> read = differs(expected[r][c], got[r][c])) {
         ADD_FAILURE() << table.name << " row " << r + 1 << " column " << table.columns[c].name
-                      << ": expected " << Shown(expected[r][c]) << ", read " << Shown(got[r][c]);
+                      << ": expected " << Shown(expected[r][c]) << ", read " << *read;
         ++reported;
       }
     }
   }
+}
+
+void ExpectSameRows(const std::vector<Row>& expected, const std::vector<Row>& got,
+                    const Table& table) {
+  ExpectRowsRead(expected, got, table,
+                 [](const db::Value& written, const db::Value& read) -> std::optional<std::string> {
+                   if (Same(read, written)) return std::nullopt;
+                   return Shown(read);
+                 });
 }
 
 // ---- the round-trip database, written once ----------------------------------------------------
@@ -279,6 +293,15 @@ bool MdbReaderGives(const db::Value& expected, const json& got) {
       expected);
 }
 
+// The "rows" of a dump.js output against the rows written.
+void ExpectMdbReaderRows(const std::vector<Row>& expected, const json& rows, const Table& table) {
+  ExpectRowsRead(expected, rows, table,
+                 [](const db::Value& written, const json& read) -> std::optional<std::string> {
+                   if (MdbReaderGives(written, read)) return std::nullopt;
+                   return "by mdb-reader " + read.dump();
+                 });
+}
+
 TEST_F(RoundTrip, MdbReaderReadsEveryValueBack) {
   std::vector<std::string> names;
   for (const Table& table : roundtrip::RoundTripTables()) names.push_back(table.name);
@@ -295,18 +318,7 @@ TEST_F(RoundTrip, MdbReaderReadsEveryValueBack) {
       EXPECT_EQ(column["type"], MdbReaderType(table.columns[c].type));
       EXPECT_EQ(column["size"], StoredSize(table.columns[c]));
     }
-    const json& rows = read["rows"];
-    ASSERT_EQ(rows.size(), expected.size());
-    int reported = 0;
-    for (size_t r = 0; r < expected.size() && reported < 10; ++r) {
-      for (size_t c = 0; c < table.columns.size(); ++c) {
-        if (!MdbReaderGives(expected[r][c], rows[r][c])) {
-          ADD_FAILURE() << "row " << r + 1 << " column " << table.columns[c].name << ": expected "
-                        << Shown(expected[r][c]) << ", mdb-reader gives " << rows[r][c].dump();
-          ++reported;
-        }
-      }
-    }
+    ExpectMdbReaderRows(expected, read["rows"], table);
   }
 }
 
@@ -459,6 +471,82 @@ TEST(WriteDatabase, MovedRowsAndMovedCatalogRows) {
   EXPECT_THROW(WriteDatabase(dir / "none.mdb", {letters}), std::runtime_error);
 }
 
+// ---- stored row counts ------------------------------------------------------------------------
+
+// A count given leaves every byte as it was but the four of the count in the definition's header
+// (offset 16 of a definition page): given as it is anyway, the file does not change at all.
+TEST(WriteDatabase, StoredRowCountsChangeTheCountsAndNothingElse) {
+  TempDir dir;
+  std::vector<Table> tables = {roundtrip::AllTypes(), roundtrip::Memos(), roundtrip::Societa()};
+  WriteDatabase(dir / "plain.mdb", tables);
+  const std::string plain = ReadFile(dir / "plain.mdb");
+  tables[1].stored_rows = 40;
+  WriteDatabase(dir / "same.mdb", tables, 5);
+  EXPECT_TRUE(ReadFile(dir / "same.mdb") == plain);
+
+  tables[0].stored_rows = 0;
+  tables[1].stored_rows = UINT32_MAX;
+  WriteDatabase(dir / "counts.mdb", tables, 4);
+  const std::string counts = ReadFile(dir / "counts.mdb");
+  ASSERT_EQ(counts.size(), plain.size());
+  std::vector<size_t> changed_pages;
+  for (size_t at = 0; at < plain.size(); ++at) {
+    if (plain[at] == counts[at]) continue;
+    const size_t page = at / 4096;
+    EXPECT_TRUE(counts[page * 4096] == 0x02 && at % 4096 >= 16 && at % 4096 < 20)
+        << "byte " << at % 4096 << " of page " << page;
+    if (changed_pages.empty() || changed_pages.back() != page) changed_pages.push_back(page);
+  }
+  ASSERT_EQ(changed_pages.size(), 3u) << "the catalog's, tipi's and note's definitions";
+  EXPECT_EQ(changed_pages.front(), 2u);
+}
+
+// Counts as Access leaves them (one lower than the rows after it moved a row: here a table's last
+// two rows, one of them twice, and its catalog row), none, and higher ones as a damaged file has
+// them. Both readers report the counts given and still read every row of the tables and the
+// catalog. The rows moved are the last ones, so readers that read a moved row where its data lies
+// still give the rows in their order.
+TEST(WriteDatabase, StoredRowCountsReadBackAsGivenAndEveryRowStillReads) {
+  TempDir dir;
+  const fs::path file = dir / "counts.mdb";
+  Table moved = roundtrip::AllTypes();
+  const auto rows = static_cast<uint32_t>(moved.rows.size());
+  moved.moved_rows = {rows - 1, rows, rows};
+  moved.catalog_row_moved = true;
+  const struct {
+    const char* what;
+    uint32_t table, societa, catalog;
+  } kCounts[] = {{"as Access leaves them", rows - 1, 2, 3},
+                 {"none", 0, 0, 0},
+                 {"higher", rows + 1, UINT32_MAX, UINT32_MAX}};
+  for (const auto& counts : kCounts) {
+    SCOPED_TRACE(counts.what);
+    moved.stored_rows = counts.table;
+    Table societa = roundtrip::Societa();
+    societa.stored_rows = counts.societa;
+    const std::vector<Table> tables = {societa, moved};
+    WriteDatabase(file, tables, counts.catalog);
+
+    for (const Table& table : tables) {
+      const LibmdbTable read = ReadWithLibmdb(file, table.name);
+      EXPECT_EQ(read.stored_row_count, *table.stored_rows) << table.name;
+      ExpectSameRows(table.rows, read.rows, table);
+      const json dumped = DumpWithMdbReader(file, table.name);
+      EXPECT_EQ(dumped["rowCount"], *table.stored_rows) << table.name;
+      ExpectMdbReaderRows(table.rows, dumped["rows"], table);
+    }
+    const std::vector<std::string> names = {societa.name, moved.name};
+    EXPECT_EQ(LibmdbUserTables(file), names);
+    const LibmdbTable catalog = ReadWithLibmdb(file, "MSysObjects");
+    EXPECT_EQ(catalog.stored_row_count, counts.catalog);
+    EXPECT_EQ(catalog.rows.size(), 4u);
+    const json dumped = DumpWithMdbReader(file, "MSysObjects", "Name");
+    EXPECT_EQ(dumped["rowCount"], counts.catalog);
+    EXPECT_EQ(dumped["tables"], json(names));
+    EXPECT_EQ(dumped["rows"].size(), 4u);
+  }
+}
+
 // ---- what the writer refuses ------------------------------------------------------------------
 
 struct Refusal {
@@ -596,7 +684,8 @@ TEST(MdbWrite, WritesTheDescribedDatabase) {
                  {"name": "peso", "type": "Single"}],
      "rows": [[1, "C:\\ORBIS\\DATI.MDB", "1.35", "2000-01-01 12:00:00", true, "0.1"],
               [null, "", null, 36526.25, false, -0.0]]},
-    {"name": "vuota", "columns": [{"name": "x", "type": "memo"}]}]})";
+    {"name": "vuota", "columns": [{"name": "x", "type": "memo"}], "stored_rows": 1}],
+    "catalog_stored_rows": 3})";
   const CommandResult result =
       RunCommand(std::string(MDB_WRITE_PATH) + " " + Quoted((dir / "out.mdb").string()) + " " +
                  Quoted((dir / "db.json").string()));
@@ -608,6 +697,9 @@ TEST(MdbWrite, WritesTheDescribedDatabase) {
       Row{db::Value{}, std::string(), db::Value{}, db::DateTime{36526.25}, false, -0.0f}};
   ExpectSameRows(expected, read.rows, Table{"società", {{}, {}, {}, {}, {}, {}}, {}, {}});
   EXPECT_EQ(LibmdbUserTables(dir / "out.mdb"), (std::vector<std::string>{"società", "vuota"}));
+  EXPECT_EQ(read.stored_row_count, 2u);
+  EXPECT_EQ(ReadWithLibmdb(dir / "out.mdb", "vuota").stored_row_count, 1u);
+  EXPECT_EQ(ReadWithLibmdb(dir / "out.mdb", "MSysObjects").stored_row_count, 3u);
 }
 
 TEST(MdbWrite, ReportsAWrongDescriptionAndWritesNothing) {

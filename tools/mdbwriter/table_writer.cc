@@ -448,7 +448,7 @@ void TableWriter::FlushMovedPage() {
   if (!moved_page_.empty()) file_.Write(moved_page_number_, moved_page_.Finish());
 }
 
-void TableWriter::Finish() {
+void TableWriter::Finish(std::optional<uint32_t> stored_rows) {
   if (row_count_ > UINT32_MAX) {
     throw std::runtime_error("table \"" + name_ + "\" has more rows than Access can count");
   }
@@ -463,7 +463,8 @@ void TableWriter::Finish() {
   maps.Add(UsageMap().Store(file_));
   file_.Write(pages_.usage_maps, maps.Finish());
 
-  const std::string definition = Definition();
+  const std::string definition =
+      Definition(stored_rows.value_or(static_cast<uint32_t>(row_count_)));
   size_t at = 0;
   for (size_t k = 0; k < pages_.definition.size(); ++k) {
     Page page{};
@@ -482,10 +483,10 @@ void TableWriter::Finish() {
   if (at != definition.size()) throw std::logic_error("table definition pages miscounted");
 }
 
-std::string TableWriter::Definition() const {
+std::string TableWriter::Definition(uint32_t stored_rows) const {
   std::string out(kDefinitionHeader, '\0');
   auto* header = reinterpret_cast<uint8_t*>(out.data());
-  PutU32(header + 16, static_cast<uint32_t>(row_count_));
+  PutU32(header + 16, stored_rows);
   header[24] = 0x01;  // Access sets it; autonumbers are kept working by it
   header[40] = system_ ? 0x53 : 0x4E;
   const auto columns = static_cast<uint32_t>(columns_.size());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,8 +62,9 @@ class TableWriter {
   // fit its column or the row does not fit a page.
   void AddRow(const std::vector<db::Value>& row, unsigned moves = 0);
 
-  // Writes what is still open, the usage maps and the definition with the row count.
-  void Finish();
+  // Writes what is still open, the usage maps and the definition with the row count: the rows
+  // added, or `stored_rows` when given (Table's stored_rows).
+  void Finish(std::optional<uint32_t> stored_rows);
 
  private:
   struct Layout {
@@ -92,7 +94,7 @@ class TableWriter {
   void FlushDataPage();
   PageRow AddMovedData(std::string_view row, uint16_t flags);
   void FlushMovedPage();
-  std::string Definition() const;
+  std::string Definition(uint32_t stored_rows) const;
 
   PageFile& file_;
   std::string name_;
