@@ -85,6 +85,7 @@ class DecodingSink : public db::reader::TableSink {
   void Begin(uint32_t, const std::vector<std::string>& columns) override {
     row.resize(columns.size());
   }
+  void End(int64_t) override {}
   void Row(std::string_view encoded) override {
     db::DecodeRow(encoded, 0, row);
     ++rows;

@@ -23,19 +23,24 @@ using Outcome = RowStream::Outcome;
 // The readings of one table count their rows together: a whole table is one part.
 class PartsTally {
  public:
+  struct Total {
+    uint64_t rows = 0;
+    int64_t deleted_rows = 0;
+  };
   explicit PartsTally(size_t parts = 1) : parts_left_(parts) {}
-  // Adds the rows of a part that has ended; for the last one, the rows of all parts.
-  std::optional<uint64_t> Ended(uint64_t rows) {
+  // Adds what a part that has ended read; for the last one, the total of all parts.
+  std::optional<Total> Ended(uint64_t rows, int64_t deleted_rows) {
     std::lock_guard lock(mutex_);
-    rows_ += rows;
+    total_.rows += rows;
+    total_.deleted_rows += deleted_rows;
     if (--parts_left_ > 0) return std::nullopt;
-    return rows_;
+    return total_;
   }
 
  private:
   std::mutex mutex_;
   size_t parts_left_;
-  uint64_t rows_ = 0;
+  Total total_;
 };
 
 // A table streamed by one reader process. The process ends with the cursor: when the table was read
@@ -78,8 +83,9 @@ class MdbRowCursor : public RowCursor, private ByteSource {
   }
 
   // Here alone the rows are held to the count the table stores, which is advice (db/row_count.h):
-  // once every part has ended, the rows must be at least as many. No part may bring more rows than
-  // the pages of the file can hold, which ends a reader that would yield rows without end.
+  // once every part has ended, the rows and the deleted rows must make up for it. No part may bring
+  // more rows than the pages of the file can hold, which ends a reader that would yield rows
+  // without end.
   bool NextRow(std::string_view& encoded) {
     Outcome outcome = stream_.NextRow(encoded);
     if (outcome == Outcome::kRow) {
@@ -91,8 +97,11 @@ class MdbRowCursor : public RowCursor, private ByteSource {
     ChildProcess::Ending ending = child_.Finish();
     if (!ending.clean) throw Ended(ending);
     const uint64_t stored = stream_.header().rows_stored;
-    std::optional<uint64_t> rows = tally_->Ended(stream_.rows_received());
-    if (rows && *rows < stored) throw Damaged(RowCountMismatch(table_, stored, *rows));
+    std::optional<PartsTally::Total> total =
+        tally_->Ended(stream_.rows_received(), stream_.deleted_rows());
+    if (total && RowsLost(stored, total->rows, total->deleted_rows)) {
+      throw Damaged(RowCountMismatch(table_, stored, total->rows, total->deleted_rows));
+    }
     return false;
   }
 

@@ -42,9 +42,10 @@ std::string EncodeHeader(const Header& header) {
   return out;
 }
 
-std::string EncodeEnd(uint64_t rows_sent) {
+std::string EncodeEnd(const End& end) {
   std::string out;
-  Put(out, rows_sent);
+  Put(out, end.rows_sent);
+  Put(out, static_cast<uint64_t>(end.deleted_rows));
   return out;
 }
 
@@ -79,11 +80,12 @@ std::optional<Header> DecodeHeader(std::string_view payload) {
   return header;
 }
 
-std::optional<uint64_t> DecodeEnd(std::string_view payload) {
+std::optional<End> DecodeEnd(std::string_view payload) {
   size_t pos = 0;
   auto rows = Get<uint64_t>(payload, pos);
-  if (!rows || pos != payload.size()) return std::nullopt;
-  return rows;
+  auto deleted = Get<uint64_t>(payload, pos);
+  if (!rows || !deleted || pos != payload.size()) return std::nullopt;
+  return End{*rows, static_cast<int64_t>(*deleted)};
 }
 
 std::optional<Failure> DecodeFailure(std::string_view payload) {

@@ -15,7 +15,8 @@ namespace catpub::db::wire {
 
 // Payloads: a header holds the u32 count of rows stored, the u16 count of columns, then each
 // column's name (LEB128 length, UTF-8); rows, a u32 count then the encoded rows; the end, the u64
-// count of rows sent in all; a failure, a FailureKind byte then a UTF-8 message.
+// count of rows sent in all and the i64 count of deleted rows (End); a failure, a FailureKind byte
+// then a UTF-8 message.
 enum class FrameKind : uint8_t {
   kHeader = 'H',
   kRows = 'R',
@@ -43,6 +44,16 @@ struct Header {
   std::vector<std::string> columns;
 };
 
+// The end of a table's rows, or of one part's.
+struct End {
+  uint64_t rows_sent = 0;
+  // The slots of the part's pages that hold no row of their own (rows deleted, and the data of
+  // moved rows), less those of the moved rows' data that the part reached. Summed over all the
+  // parts of a table: the deleted rows its pages still hold. A part's share is negative when its
+  // moved rows' data lies on another part's pages.
+  int64_t deleted_rows = 0;
+};
+
 struct Failure {
   FailureKind kind = FailureKind::kDamaged;
   std::string message;
@@ -51,7 +62,7 @@ struct Failure {
 // Appends a frame of `kind` with `payload` to `out`.
 void AppendFrame(std::string& out, FrameKind kind, std::string_view payload);
 std::string EncodeHeader(const Header& header);
-std::string EncodeEnd(uint64_t rows_sent);
+std::string EncodeEnd(const End& end);
 std::string EncodeFailure(const Failure& failure);
 // Rows frames are built in place: reserve the count, append rows, then fill it in.
 void BeginRows(std::string& payload);
@@ -59,7 +70,7 @@ void FinishRows(std::string& payload, uint32_t rows);
 
 // Parsers of the payloads; nullopt when malformed.
 std::optional<Header> DecodeHeader(std::string_view payload);
-std::optional<uint64_t> DecodeEnd(std::string_view payload);
+std::optional<End> DecodeEnd(std::string_view payload);
 std::optional<Failure> DecodeFailure(std::string_view payload);
 // The row count of a rows frame; the rows start at kRowsStart.
 std::optional<uint32_t> DecodeRowsCount(std::string_view payload);

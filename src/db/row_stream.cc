@@ -44,9 +44,10 @@ RowStream::Outcome RowStream::NextRow(std::string_view& encoded) {
     if (outcome != Outcome::kRow) return outcome;
     if (kind == FrameKind::kFailure) return Failed(frame_);
     if (kind == FrameKind::kEnd) {
-      std::optional<uint64_t> sent = DecodeEnd(frame_);
-      if (!sent || *sent != rows_received_)
+      std::optional<wire::End> end = DecodeEnd(frame_);
+      if (!end || end->rows_sent != rows_received_)
         return Malformed("il lettore ha contato male le sue righe");
+      deleted_rows_ = end->deleted_rows;
       done_ = true;
       return last_ = Outcome::kEnd;
     }

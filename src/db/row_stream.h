@@ -46,6 +46,8 @@ class RowStream {
   const wire::Header& header() const { return header_; }
   const std::string& problem() const { return problem_; }
   uint64_t rows_received() const { return rows_received_; }
+  // Once NextRow gave kEnd: the stream's share of the table's deleted rows (wire::End).
+  int64_t deleted_rows() const { return deleted_rows_; }
 
  private:
   // Reads the next frame into frame_; kRow when it came.
@@ -59,6 +61,7 @@ class RowStream {
   size_t pos_ = 0;
   uint32_t rows_in_frame_ = 0;
   uint64_t rows_received_ = 0;
+  int64_t deleted_rows_ = 0;
   bool done_ = false;
   Outcome last_ = Outcome::kRow;
   std::string problem_;

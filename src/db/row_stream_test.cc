@@ -56,7 +56,7 @@ std::string Sent(int rows, const std::function<void(FrameWriter&)>& end) {
 }
 
 std::string Complete(int rows) {
-  return Sent(rows, [](FrameWriter& writer) { writer.End(); });
+  return Sent(rows, [](FrameWriter& writer) { writer.End(0); });
 }
 
 // Reads the whole stream: the outcome that ended it and the rows before.
@@ -118,14 +118,24 @@ TEST(RowStreamTest, StreamCutAnywhereIsBrokenOrMalformedNeverARow) {
   }
 }
 
-TEST(RowStreamTest, TheEndMustCountTheRowsSent) {
+TEST(RowStreamTest, TheEndMustCountTheRowsSentAndCarriesTheDeletedRows) {
   // The end frame counts 4 rows, 3 came.
-  std::string miscounted = Sent(3, [](FrameWriter& w) { w.End(); });
-  miscounted[miscounted.size() - 8] = 4;
+  std::string miscounted = Sent(3, [](FrameWriter& w) { w.End(0); });
+  miscounted[miscounted.size() - 16] = 4;
   EXPECT_EQ(Drain(miscounted), Outcome::kMalformed);
+  // A part's share of the deleted rows may be below zero.
+  for (int64_t deleted : {int64_t{-2}, int64_t{0}, int64_t{1} << 40}) {
+    StringSource source(Sent(3, [deleted](FrameWriter& w) { w.End(deleted); }));
+    RowStream stream(source);
+    ASSERT_EQ(stream.Start(), Outcome::kRow);
+    std::string_view row;
+    while (stream.NextRow(row) == Outcome::kRow) {
+    }
+    EXPECT_EQ(stream.deleted_rows(), deleted);
+  }
   // The header promises 4 rows and 3 come, counted right: whether they are all the table holds is
   // for the table's reader to judge, over all its parts.
-  std::string fewer = Sent(3, [](FrameWriter& w) { w.End(); });
+  std::string fewer = Sent(3, [](FrameWriter& w) { w.End(0); });
   fewer[kFrameHeaderSize] = 4;
   EXPECT_EQ(Drain(fewer), Outcome::kEnd);
 }
@@ -157,7 +167,7 @@ TEST(RowStreamTest, RowsGoOutAtLeastEvery200Milliseconds) {
   now += std::chrono::milliseconds(1);
   rows(64);
   EXPECT_EQ(kinds, "HRR");
-  writer.End();
+  writer.End(0);
   EXPECT_EQ(kinds, "HRRE");
 }
 

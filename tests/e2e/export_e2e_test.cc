@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <string_view>
@@ -488,6 +489,115 @@ TEST_F(MovedRowsEndToEnd, ADamagedPointerEndsTheRunAndKeepsThePreviousExport) {
   OldExport();
   ExpectFatal(Run(), "la tabella listi01 è danneggiata: la riga 0 della pagina " +
                          std::to_string(page - 1) + ", spostata, rimanda alla pagina 8355711");
+}
+
+// ---- Counts that Access left behind, and page maps --------------------------------------------
+
+// Access leaves a table's stored row count one short after edits that moved its rows; the rows are
+// all there, and all are published.
+class StoredCountsEndToEnd : public MovedRowsEndToEnd {
+ protected:
+  std::filesystem::path DataFile() const { return shop_.Drive('c') / "orbis/dati.mdb"; }
+
+  // The data database with the price list written last, so that its pages end the file, and the
+  // catalog storing `catalog_stored_rows`.
+  void DataDatabaseEndingWith(const mdbwriter::Table& listi01, const mdbwriter::Table& codean,
+                              std::optional<uint32_t> catalog_stored_rows = std::nullopt) {
+    mdbwriter::WriteDatabase(DataFile(),
+                             {codean, Utenti({Row{int32_t{1}, int16_t{3}, int32_t{12}}}), listi01},
+                             catalog_stored_rows);
+  }
+
+  // The file offset of the usage map of the table that owns the file's last page, a data page.
+  static size_t UsageMapOfLastTable(const std::string& bytes) {
+    const size_t last = bytes.size() - 4096;
+    EXPECT_EQ(bytes[last], 0x01) << "the file does not end with a data page";
+    const size_t definition = U32(bytes, last + 4) * size_t{4096};
+    const size_t page = U32(bytes, definition + 56) & 0xFFFFFF;
+    const size_t row = static_cast<uint8_t>(bytes[definition + 55]);
+    return page * 4096 + (U32(bytes, page * 4096 + 14 + 2 * row) & 0x1fff);
+  }
+  static uint32_t U32(const std::string& bytes, size_t at) {
+    uint32_t value;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+  }
+};
+
+TEST_F(StoredCountsEndToEnd, MovedBarcodesStoredOneShortAreAllPublishedInOrderOnce) {
+  const std::string unmoved = ExportOf({Barcodes(700), Prices(700)});
+  mdbwriter::Table codean = Barcodes(700);
+  codean.moved_rows = {1, 400, 401, 800};
+  codean.stored_rows = 799;
+  EXPECT_EQ(ExportOf({codean, Prices(700)}), unmoved);
+}
+
+TEST_F(StoredCountsEndToEnd, AMovedFirstPriceRowStoredOneShortIsTheOnePublished) {
+  mdbwriter::Table listi01 = Prices(3);
+  listi01.rows.insert(listi01.rows.begin() + 2, Price(2, "ARTICOLO 2 (VECCHIO)", "0", "VARIE", "22",
+                                                      Euro(1), Euro(1), Euro(1), 1.0));
+  listi01.moved_rows = {2};
+  listi01.stored_rows = 3;
+  EXPECT_EQ(ExportOf({Barcodes(3), listi01}), ExportOf({Barcodes(3), Prices(3)}));
+}
+
+TEST_F(StoredCountsEndToEnd, APriceListReadByTwoReadersStoredFarShortIsPublishedWhole) {
+  // A data database of 16 MB or more has its price list read by two readers, each over half of its
+  // pages; the rows moved here all lie in the second half.
+  const mdbwriter::Table notes{
+      "note", {{"testo", ColumnType::kMemo}}, {{std::string(8'388'607, 'n')}}, {}};
+  const std::string unmoved = ExportOf({Barcodes(2000), Prices(2000), notes});
+  ASSERT_GE(std::filesystem::file_size(DataFile()), uint64_t{16} << 20);
+  mdbwriter::Table listi01 = Prices(2000);
+  listi01.moved_rows = {1500, 1501, 1502, 1800, 1999, 2000};
+  listi01.stored_rows = 1994;
+  EXPECT_EQ(ExportOf({Barcodes(2000), listi01, notes}), unmoved);
+}
+
+TEST_F(StoredCountsEndToEnd, ACatalogStoredShortStillFindsEveryTable) {
+  const std::string unmoved = ExportOf({Barcodes(50), Prices(50)});
+  mdbwriter::Table codean = Barcodes(50);
+  codean.catalog_row_moved = true;
+  // The catalog holds the "Tables" container, itself and the three tables: one short.
+  DataDatabaseEndingWith(Prices(50), codean, 4);
+  const testing::ProgramResult result = Run();
+  EXPECT_EQ(result.exit_status, 2) << result.err;
+  EXPECT_EQ(Export(), unmoved);
+}
+
+TEST_F(StoredCountsEndToEnd, ACountAboveTheRowsEndsTheRunAndKeepsThePreviousExport) {
+  mdbwriter::Table codean = Barcodes(700);
+  codean.stored_rows = 801;
+  DataDatabase({codean, Prices(700)});
+  OldExport();
+  ExpectFatal(Run(),
+              "database danneggiato o illeggibile: C:\\ORBIS\\DATI.MDB, tabella codean: la "
+              "tabella codean contiene 801 righe ma se ne leggono 800");
+}
+
+TEST_F(StoredCountsEndToEnd, APageMapNamingPagesPastTheEndOfTheFileEndsTheRunNamingThem) {
+  DataDatabaseEndingWith(Prices(700), Barcodes(700));
+  // A copy of the file that lost its last two pages, both the price list's.
+  std::string bytes = ReadBytes(DataFile());
+  bytes.resize(bytes.size() - 2 * 4096);
+  std::ofstream(DataFile(), std::ios::binary | std::ios::trunc) << bytes;
+  OldExport();
+  ExpectFatal(Run(), "la tabella listi01 è danneggiata: la mappa delle pagine nomina la pagina " +
+                         std::to_string(bytes.size() / 4096) + ", oltre la fine del file");
+}
+
+TEST_F(StoredCountsEndToEnd, AMapOfAnotherKindOverMovedRowsIsWalkedOnceAndEnds) {
+  const std::string unmoved = ExportOf({Barcodes(700), Prices(700)});
+  mdbwriter::Table listi01 = Prices(700);
+  listi01.moved_rows = {1, 350, 700};
+  listi01.stored_rows = 699;
+  DataDatabaseEndingWith(listi01, Barcodes(700));
+  std::string bytes = ReadBytes(DataFile());
+  bytes[UsageMapOfLastTable(bytes)] = 7;
+  std::ofstream(DataFile(), std::ios::binary | std::ios::trunc) << bytes;
+  const testing::ProgramResult result = Run();
+  EXPECT_EQ(result.exit_status, 2) << result.err;
+  EXPECT_EQ(Export(), unmoved);
 }
 
 // The shop's software writing the data database all through the run: every reading sees it change.

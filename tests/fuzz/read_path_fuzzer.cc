@@ -54,9 +54,7 @@ std::string ReaderOutput(std::string_view file, const char* table,
   db::reader::FrameWriter writer([&sent](std::string_view bytes) { sent.append(bytes); });
   try {
     if (db::reader::ReadMdbTableInMemory(file, table, writer, part) ==
-        db::reader::TableRead::kRead) {
-      writer.End();
-    } else {
+        db::reader::TableRead::kNotFound) {
       writer.Fail(db::wire::FailureKind::kTableNotFound, "");
     }
   } catch (const FatalError& e) {

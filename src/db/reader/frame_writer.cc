@@ -43,10 +43,10 @@ void FrameWriter::Row(std::string_view encoded) {
   }
 }
 
-void FrameWriter::End() {
+void FrameWriter::End(int64_t deleted_rows) {
   FlushRows();
   frame_.clear();
-  AppendFrame(frame_, FrameKind::kEnd, EncodeEnd(sent_));
+  AppendFrame(frame_, FrameKind::kEnd, EncodeEnd(wire::End{sent_, deleted_rows}));
   emit_(frame_);
 }
 

@@ -27,7 +27,7 @@ class FrameWriter : public TableSink {
   void Begin(uint32_t rows_stored, const std::vector<std::string>& columns) override;
   void Row(std::string_view encoded) override;
   // Sends the rows still batched, then the end frame.
-  void End();
+  void End(int64_t deleted_rows) override;
   // Sends the rows still batched, then a failure frame.
   void Fail(wire::FailureKind kind, const std::string& message);
 

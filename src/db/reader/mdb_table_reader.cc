@@ -138,7 +138,10 @@ class TableWalker {
       const unsigned flags = jet::RowFlags(mdb_->pg_buf, number);
       if (flags != 0) {
         // Deleted rows, and the data of moved rows (reached through their pointers), are skipped.
-        if (flags != jet::kMovedRow) continue;
+        if (flags != jet::kMovedRow) {
+          ++slots_without_row_;
+          continue;
+        }
         ReadMovedRow(number, row);
         return true;
       }
@@ -147,18 +150,25 @@ class TableWalker {
         throw Damage("la riga " + std::to_string(number) + " della pagina " +
                      std::to_string(page_) + " esce dallo spazio delle righe");
       }
-      if (bytes->empty()) continue;  // as libmdb does; the row count tells whether a row was lost
+      if (bytes->empty()) {  // as libmdb does; the row count tells whether a row was lost
+        ++slots_without_row_;
+        continue;
+      }
       EncodeRow(static_cast<int>(bytes->data() - WalkedPage().data()), bytes->size(), row);
       return true;
     }
   }
 
-  // Throws FatalError when fewer rows were read than the table stores. For the catalog only: the
-  // rows of the tables sent to the program are counted there, part by part. More rows than stored
-  // are no damage: Access leaves the count one short after edits that moved rows.
+  // The walked pages' share of the table's deleted rows (wire::End::deleted_rows).
+  int64_t deleted_rows() const {
+    return static_cast<int64_t>(slots_without_row_) - static_cast<int64_t>(moved_data_reached_);
+  }
+
+  // Throws FatalError when rows were lost (db/row_count.h). For the catalog only: the rows of the
+  // tables sent to the program are counted there, part by part.
   void CheckComplete() const {
-    if (rows_read_ < table_->num_rows) {
-      throw FatalError(RowCountMismatch(name_, table_->num_rows, rows_read_));
+    if (RowsLost(table_->num_rows, rows_read_, deleted_rows())) {
+      throw FatalError(RowCountMismatch(name_, table_->num_rows, rows_read_, deleted_rows()));
     }
   }
 
@@ -276,6 +286,7 @@ class TableWalker {
                      std::to_string(at.page) + ", che non sta nella pagina");
       }
       EncodeRow(static_cast<int>(bytes->data() - WalkedPage().data()), bytes->size(), row);
+      moved_data_reached_ += visited.size();
       break;
     }
     // libmdb reads a page again only when it is another than the last one read.
@@ -415,6 +426,8 @@ class TableWalker {
   int row_start_ = 0;
   int row_end_ = 0;
   uint64_t rows_read_ = 0;
+  uint64_t slots_without_row_ = 0;   // on the walked pages: deleted rows, moved rows' data
+  uint64_t moved_data_reached_ = 0;  // slots that the moved rows read led to
   std::string text_;
   std::array<unsigned char, kJetPageSize> walked_page_;  // while a moved row is read
   // The pages to walk, and which of them are this part's: from next_page_ to end_page_.
@@ -485,6 +498,7 @@ TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table
   sink.Begin(walker.rows_stored(), walker.column_names());
   std::string row;
   while (walker.Next(row)) sink.Row(row);
+  sink.End(walker.deleted_rows());
   return TableRead::kRead;
 }
 

@@ -142,9 +142,7 @@ int main(int argc, char** argv) {
     catpub::db::reader::TableRead read =
         file.empty() ? catpub::db::reader::ReadMdbTable(path, table, writer, *part)
                      : catpub::db::reader::ReadMdbTableInMemory(file, table, writer, *part);
-    if (read == catpub::db::reader::TableRead::kRead) {
-      writer.End();
-    } else {
+    if (read == catpub::db::reader::TableRead::kNotFound) {
       writer.Fail(FailureKind::kTableNotFound, "");
     }
   } catch (const catpub::FatalError& e) {
