@@ -42,6 +42,9 @@ class FakeDisk {
   std::map<std::string, FakeFile> files;
   // Folders that exist; a file can be created only in one of them (folded, with trailing "\").
   std::set<std::string> folders;
+  // Files that FileSystem::Remove leaves in place (folded), as Windows leaves a file that another
+  // program holds open.
+  std::set<std::string> held_open;
 };
 
 class FakeFileSystem : public platform::FileSystem {
@@ -68,7 +71,9 @@ class FakeFileSystem : public platform::FileSystem {
     disk_.files.erase(found);
     disk_.files[FakeDisk::Key(to)] = std::move(file);
   }
-  void Remove(const std::string& path) override { disk_.files.erase(FakeDisk::Key(path)); }
+  void Remove(const std::string& path) override {
+    if (!disk_.held_open.count(FakeDisk::Key(path))) disk_.files.erase(FakeDisk::Key(path));
+  }
 
  private:
   FakeDisk& disk_;
