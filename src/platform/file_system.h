@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace catpub::platform {
 
@@ -16,6 +17,10 @@ class FileSystem {
   virtual std::string CurrentDrive() = 0;
   // True when a regular file exists at the path (folders do not count).
   virtual bool FileExists(const std::string& path) = 0;
+  // The names of the regular files in the folder (folders do not count), spelled as on disk, in no
+  // particular order. Never fails: a folder that does not exist or cannot be read lists nothing,
+  // or what could be read of it.
+  virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
   // The Linux path for a Windows path: existing components as they are spelled on disk, the rest as
   // written. Never fails; the result may not exist.
   virtual std::filesystem::path LocalPath(const std::string& path) = 0;

@@ -109,6 +109,18 @@ bool WindowsFileSystem::FileExists(const std::string& path) {
   return fs::is_regular_file(LocalPath(path), error);
 }
 
+std::vector<std::string> WindowsFileSystem::ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(LocalPath(folder), error), end; !error && it != end;
+       it.increment(error)) {
+    // An entry that cannot be examined (a dangling link) is no regular file; the listing goes on.
+    std::error_code entry_error;
+    if (it->is_regular_file(entry_error)) names.push_back(it->path().filename().string());
+  }
+  return names;
+}
+
 void WindowsFileSystem::Replace(const std::string& from, const std::string& to) {
   std::error_code error;
   fs::rename(LocalPath(from), LocalPath(to), error);

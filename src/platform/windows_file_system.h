@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -18,6 +19,7 @@ class WindowsFileSystem : public FileSystem {
 
   std::string CurrentDrive() override;
   bool FileExists(const std::string& path) override;
+  std::vector<std::string> ListFiles(const std::string& folder) override;
   std::filesystem::path LocalPath(const std::string& path) override;
   void Replace(const std::string& from, const std::string& to) override;
   void Remove(const std::string& path) override;

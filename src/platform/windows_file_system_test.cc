@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "platform/fatal_error.h"
 #include "support/temp_dir.h"
 
@@ -66,6 +70,20 @@ TEST_F(WindowsFileSystemTest, OnlyRegularFilesExist) {
   EXPECT_FALSE(fs.FileExists("D:\\nodo\\cartella.mdb"));
   EXPECT_FALSE(fs.FileExists("D:\\nodo"));
   EXPECT_FALSE(fs.FileExists("D:\\nodo\\orbis.mdb\\x"));
+}
+
+TEST_F(WindowsFileSystemTest, ListFilesNamesTheRegularFilesOfAFolderAsSpelledOnDisk) {
+  WindowsFileSystem fs = At(dir_.path());
+  dir_.Write("drives/c/Orbis/ARTICOLI.csv.12.tmp", "x");
+  fs::create_symlink(drives_ / "c/Orbis/Dati.MDB", drives_ / "c/Orbis/collegato.mdb");
+  fs::create_symlink(drives_ / "c/Orbis/manca", drives_ / "c/Orbis/interrotto.tmp");
+  std::vector<std::string> names = fs.ListFiles("c:\\ORBIS");
+  std::sort(names.begin(), names.end());
+  // Not the folder bkp, nor the file in it, nor the link that leads nowhere.
+  EXPECT_EQ(names, (std::vector<std::string>{"ARTICOLI.csv.12.tmp", "Dati.MDB", "collegato.mdb"}));
+  EXPECT_EQ(fs.ListFiles("D:\\nodo"), std::vector<std::string>{"orbis.mdb"});
+  EXPECT_TRUE(fs.ListFiles("C:\\manca").empty());
+  EXPECT_TRUE(fs.ListFiles("D:\\nodo\\orbis.mdb").empty());
 }
 
 TEST_F(WindowsFileSystemTest, ReplaceRenamesOverTheOldFile) {

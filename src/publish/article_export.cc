@@ -1,7 +1,5 @@
 #include "publish/article_export.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <optional>
 #include <string_view>
@@ -274,10 +272,6 @@ class ArticleWalk {
 
 }  // namespace
 
-std::string ExportTempPath() {
-  return std::string(kExportPath) + "." + std::to_string(::getpid()) + ".tmp";
-}
-
 namespace {
 
 // What one reading of the data database gave: nothing written, or the lines of the new export.
@@ -322,6 +316,10 @@ std::optional<Reading> ExportOnce(const std::string& dataDbPath, db::DataSource&
 std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSource& codean,
                                        db::DataSource& listi01, platform::NumberedFiles& files,
                                        platform::FileSystem& fs) {
+  // Here, once, before any reading: the export makes these files and alone knows their names; it
+  // runs only while the run holds the shop, so none of them belongs to a run still going; and the
+  // space they hold is freed before the new export needs it.
+  RemoveLeftoverExports(fs);
   for (int reading = 1;; ++reading) {
     const std::optional<db::FileStamp> before = db::StampOf(fs.LocalPath(dataDbPath));
     if (std::optional<Reading> written =

@@ -11,13 +11,10 @@
 #include "platform/file_system.h"
 #include "platform/numbered_files.h"
 #include "publish/export_path.h"
+#include "publish/export_temp_files.h"
 
 namespace catpub::publish {
 
-// The export is written to a temporary file first and renamed over kExportPath only once complete,
-// so that the published file is never a half-written one. Its name is this run's own,
-// "C:\orbis\articoli.csv." + process id + ".tmp", so that no two runs ever write one file.
-std::string ExportTempPath();
 inline constexpr int kExportFileNumber = 5;
 
 // Points `codean` at dataDbPath with "select * from codean " and walks its rows in stored order.
@@ -25,6 +22,9 @@ inline constexpr int kExportFileNumber = 5;
 // row, codare becomes the 32-bit article code and `listi01` is pointed at dataDbPath again with
 // "select * from listi01 where codart = " and the code; a row without a price row gives no line,
 // otherwise the first price row gives one. Ends with CloseAllFiles.
+//
+// The caller holds the shop (platform::ShopLock). Before anything is read, the temporary exports
+// that earlier runs left are removed (RemoveLeftoverExports), also when nothing is then written.
 //
 // Returns the number of lines written, which is the number of articles published: nothing when
 // codean has no rows (no file is opened and an existing export file keeps its content, the original

@@ -27,13 +27,16 @@ using Row = std::vector<db::Value>;
 constexpr char kDataDb[] = "C:\\ORBIS\\DATI.MDB";
 const db::Value kNull = std::monostate{};
 
-// Numbered files that remember how file 5 was opened and can fail a write, as a full disk would.
+// Numbered files that remember how file 5 was opened and what the disk held then, and can fail a
+// write, as a full disk would.
 class RecordingFiles : public FakeNumberedFiles {
  public:
-  using FakeNumberedFiles::FakeNumberedFiles;
+  explicit RecordingFiles(FakeDisk& disk) : FakeNumberedFiles(disk), disk_(disk) {}
   void OpenForOutput(int number, const std::string& path, platform::Flush flush) override {
     opened.push_back(std::to_string(number) + " " + path);
     flushes.push_back(flush);
+    on_disk_at_open.clear();
+    for (const auto& [key, file] : disk_.files) on_disk_at_open.push_back(file.path);
     FakeNumberedFiles::OpenForOutput(number, path, flush);
   }
   void WriteLine(int number, std::string_view text) override {
@@ -44,7 +47,11 @@ class RecordingFiles : public FakeNumberedFiles {
   }
   std::vector<std::string> opened;
   std::vector<platform::Flush> flushes;
-  int writes_before_failure = -1;  // never
+  std::vector<std::string> on_disk_at_open;  // at the latest opening, in folded order
+  int writes_before_failure = -1;            // never
+
+ private:
+  FakeDisk& disk_;
 };
 
 Row Barcode(db::Value colare, db::Value codare, db::Value eanare) {
@@ -130,6 +137,30 @@ TEST_F(ArticleExportTest, OneLinePerArticleInBarcodeOrderThroughATemporaryFile) 
   EXPECT_EQ(files_.flushes, std::vector<platform::Flush>{platform::Flush::kOnClose});
   EXPECT_FALSE(files_.IsOpen(5));
   EXPECT_FALSE(disk_.Has(ExportTempPath()));
+}
+
+// Runs killed outright left their temporary exports: they are gone before the new one is opened,
+// and one that cannot be removed stops nothing. They go also when there is nothing to write.
+TEST_F(ArticleExportTest, TemporaryExportsOfEarlierRunsGoBeforeTheNewOneIsOpened) {
+  constexpr char kLeft[] = "C:\\orbis\\articoli.csv.1.tmp";
+  constexpr char kHeld[] = "C:\\ORBIS\\ARTICOLI.CSV.2.TMP";
+  Codean({Barcode(kNull, int32_t{1}, std::string("8001234567890"))});
+  Listi01({Price(1)});
+  disk_.Put(kExportPath, {"previous"});
+  disk_.Put(kLeft, {"half an export"});
+  disk_.Put(kHeld, {"half an export"});
+  disk_.held_open = {FakeDisk::Key(kHeld)};
+
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(files_.on_disk_at_open, (std::vector<std::string>{kExportPath, kHeld}));
+  EXPECT_EQ(Exported(), std::vector<std::string>{kLatteLine});
+  EXPECT_FALSE(disk_.Has(kLeft));
+  EXPECT_TRUE(disk_.Has(kHeld));
+
+  Codean({});
+  disk_.Put(kLeft, {"half an export"});
+  EXPECT_FALSE(Run());
+  EXPECT_FALSE(disk_.Has(kLeft));
 }
 
 TEST_F(ArticleExportTest, ColareWhoseTextReadsFiveExcludesTheRow) {

@@ -1,8 +1,9 @@
 // Runs as a scheduler and an admin treat them: cron starting the next run before the last one has
 // ended, a run started by hand meanwhile, a shop held for too long, systemd stopping the job or an
-// admin's Ctrl-C in the middle of the export or of the upload. catalog-publisher-e2e (the test
-// server's port, 3-second timeouts, an 8-second wait for another run) publishes to the test FTP
-// server; what a run leaves is read from the shop's folders and the server's disk.
+// admin's Ctrl-C in the middle of the export or of the upload, a run killed outright during the
+// export. catalog-publisher-e2e (the test server's port, 3-second timeouts, an 8-second wait for
+// another run) publishes to the test FTP server; what a run leaves is read from the shop's folders
+// and the server's disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -122,14 +123,16 @@ class RunsEndToEnd : public ::testing::Test {
     return false;
   }
 
-  // The export as a run with `articles` articles leaves it: whole, no NUL byte, published as is.
-  void ExpectPublished(int articles) {
+  // The export as a run with `articles` articles leaves it: whole, no NUL byte, published as is,
+  // with nothing else in C:\orbis but what `folder` names.
+  void ExpectPublished(int articles, const std::vector<std::string>& folder = {"articoli.csv",
+                                                                               "bkp", "dati.mdb"}) {
     const std::string local = ReadBytes(LocalExport());
     EXPECT_EQ(Count(local, "\r\n"), static_cast<size_t>(articles));
     EXPECT_EQ(local.find('\0'), std::string::npos) << "NUL bytes in the export";
     EXPECT_TRUE(ReadBytes(Remote("12/articoli.csv")) == local) << "the server's file differs";
     EXPECT_FALSE(fs::exists(Remote("12/articoli.csv.part")));
-    EXPECT_EQ(OrbisFolder(), (std::vector<std::string>{"articoli.csv", "bkp", "dati.mdb"}));
+    EXPECT_EQ(OrbisFolder(), folder);
   }
 
   // No reader process of this shop is left.
@@ -264,6 +267,40 @@ TEST_F(RunsEndToEnd, ASignalDuringTheExportEndsTheRunCleanly) {
     EXPECT_FALSE(fs::exists(Remote("12/articoli.csv")));
     ExpectNoReaderLeft();
   }
+}
+
+// An operator, a scheduler's hard stop or the out-of-memory killer ends a run with SIGKILL during
+// the export: that run cannot remove its temporary export, and the next run does. Files that merely
+// look like one, and one in another folder, are left alone.
+TEST_F(RunsEndToEnd, TheNextRunRemovesTheTemporaryExportOfARunKilledDuringTheExport) {
+  constexpr int kArticles = 300000;
+  MakeShop(kArticles);
+  OldExport();
+  StartServer();
+  auto killed = Start();
+  const fs::path left = Orbis() / ("articoli.csv." + std::to_string(killed->pid()) + ".tmp");
+  // Killed once part of its export has reached the disk.
+  auto written = [&] {
+    std::error_code error;
+    const auto size = fs::file_size(left, error);
+    return !error && size > 0;
+  };
+  ASSERT_TRUE(WaitFor([&] { return written() || !killed->Running(); }));
+  kill(killed->pid(), SIGKILL);
+  EXPECT_EQ(killed->Wait().signal, SIGKILL);
+  ASSERT_TRUE(written()) << "the export ended before the run could be killed";
+  // A leftover of a run before, named as Windows may spell it, and what merely looks like one.
+  for (const char* name : {"ARTICOLI.CSV.4194304.TMP", "articoli.csv.tmp", "articoli.csv.12a.tmp",
+                           "articoli.csv.12.tmp.bak", "articoli.csv.7.tmp/articoli.csv.8.tmp"}) {
+    fs::create_directories((Orbis() / name).parent_path());
+    std::ofstream(Orbis() / name, std::ios::binary) << kOldExport;
+  }
+
+  testing::ProgramResult result = Start()->Wait();
+  EXPECT_EQ(result.exit_status, 0) << result.err;
+  ExpectPublished(kArticles, {"articoli.csv", "articoli.csv.12.tmp.bak", "articoli.csv.12a.tmp",
+                              "articoli.csv.7.tmp", "articoli.csv.tmp", "bkp", "dati.mdb"});
+  EXPECT_TRUE(fs::is_regular_file(Orbis() / "articoli.csv.7.tmp/articoli.csv.8.tmp"));
 }
 
 // A run waiting for another one is asked to end: it ends at once, and says so.

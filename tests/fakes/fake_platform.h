@@ -17,6 +17,7 @@
 namespace catpub::testing {
 
 struct FakeFile {
+  std::string path;  // as written when the file was made or renamed
   std::vector<std::string> lines;
 };
 
@@ -24,8 +25,14 @@ struct FakeFile {
 class FakeDisk {
  public:
   static std::string Key(const std::string& path) { return db::FoldName(path); }
+  // The file at `path`, made empty when there is none.
+  FakeFile& File(const std::string& path) {
+    FakeFile& file = files[Key(path)];
+    if (file.path.empty()) file.path = path;
+    return file;
+  }
   void Put(const std::string& path, std::vector<std::string> lines = {}) {
-    files[Key(path)].lines = std::move(lines);
+    File(path).lines = std::move(lines);
   }
   bool Has(const std::string& path) const { return files.count(Key(path)) != 0; }
   const std::vector<std::string>& Lines(const std::string& path) const {
@@ -35,6 +42,9 @@ class FakeDisk {
   std::map<std::string, FakeFile> files;
   // Folders that exist; a file can be created only in one of them (folded, with trailing "\").
   std::set<std::string> folders;
+  // Files that FileSystem::Remove leaves in place (folded), as Windows leaves a file that another
+  // program holds open.
+  std::set<std::string> held_open;
 };
 
 class FakeFileSystem : public platform::FileSystem {
@@ -42,15 +52,28 @@ class FakeFileSystem : public platform::FileSystem {
   explicit FakeFileSystem(FakeDisk& disk, std::string drive = "c:") : disk_(disk), drive_(drive) {}
   std::string CurrentDrive() override { return drive_; }
   bool FileExists(const std::string& path) override { return disk_.Has(path); }
+  std::vector<std::string> ListFiles(const std::string& folder) override {
+    const std::string prefix = FakeDisk::Key(folder) + "\\";
+    std::vector<std::string> names;
+    for (const auto& [key, file] : disk_.files) {
+      if (key.starts_with(prefix) && key.find('\\', prefix.size()) == std::string::npos) {
+        names.push_back(file.path.substr(prefix.size()));
+      }
+    }
+    return names;
+  }
   std::filesystem::path LocalPath(const std::string& path) override { return path; }
   void Replace(const std::string& from, const std::string& to) override {
     auto found = disk_.files.find(FakeDisk::Key(from));
     if (found == disk_.files.end()) throw FatalError("impossibile rinominare " + from);
     FakeFile file = found->second;
+    file.path = to;
     disk_.files.erase(found);
     disk_.files[FakeDisk::Key(to)] = std::move(file);
   }
-  void Remove(const std::string& path) override { disk_.files.erase(FakeDisk::Key(path)); }
+  void Remove(const std::string& path) override {
+    if (!disk_.held_open.count(FakeDisk::Key(path))) disk_.files.erase(FakeDisk::Key(path));
+  }
 
  private:
   FakeDisk& disk_;
@@ -62,12 +85,12 @@ class FakeNumberedFiles : public platform::NumberedFiles {
   explicit FakeNumberedFiles(FakeDisk& disk) : disk_(disk) {}
   void OpenForOutput(int number, const std::string& path, platform::Flush) override {
     CheckFolder(path);
-    disk_.files[FakeDisk::Key(path)].lines.clear();
+    disk_.File(path).lines.clear();
     open_[number] = FakeDisk::Key(path);
   }
   void OpenForAppend(int number, const std::string& path) override {
     CheckFolder(path);
-    disk_.files[FakeDisk::Key(path)];
+    disk_.File(path);
     open_[number] = FakeDisk::Key(path);
   }
   bool IsOpen(int number) const override { return open_.count(number) != 0; }

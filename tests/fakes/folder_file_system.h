@@ -21,6 +21,14 @@ class FolderFileSystem : public platform::FileSystem {
   bool FileExists(const std::string& path) override {
     return std::filesystem::is_regular_file(LocalPath(path));
   }
+  std::vector<std::string> ListFiles(const std::string& folder) override {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(LocalPath(folder), error)) {
+      if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
   std::filesystem::path LocalPath(const std::string& path) override {
     translated_.push_back(path);
     std::filesystem::path local = root_;
