@@ -499,12 +499,12 @@ class StoredCountsEndToEnd : public MovedRowsEndToEnd {
  protected:
   std::filesystem::path DataFile() const { return shop_.Drive('c') / "orbis/dati.mdb"; }
 
-  // The data database with the price list written last, so that its pages end the file, and the
+  // The data database with table `last` written last, so that its pages end the file, and the
   // catalog storing `catalog_stored_rows`.
-  void DataDatabaseEndingWith(const mdbwriter::Table& listi01, const mdbwriter::Table& codean,
+  void DataDatabaseEndingWith(const mdbwriter::Table& last, const mdbwriter::Table& other,
                               std::optional<uint32_t> catalog_stored_rows = std::nullopt) {
     mdbwriter::WriteDatabase(DataFile(),
-                             {codean, Utenti({Row{int32_t{1}, int16_t{3}, int32_t{12}}}), listi01},
+                             {other, Utenti({Row{int32_t{1}, int16_t{3}, int32_t{12}}}), last},
                              catalog_stored_rows);
   }
 
@@ -573,6 +573,26 @@ TEST_F(StoredCountsEndToEnd, ACountAboveTheRowsEndsTheRunAndKeepsThePreviousExpo
   ExpectFatal(Run(),
               "database danneggiato o illeggibile: C:\\ORBIS\\DATI.MDB, tabella codean: la "
               "tabella codean contiene 801 righe ma se ne leggono 800");
+}
+
+TEST_F(StoredCountsEndToEnd, ACountThatStillCountsADeletedBarcodePublishesTheOthers) {
+  mdbwriter::Table without_first = Barcodes(700);
+  without_first.rows.erase(without_first.rows.begin());
+  const std::string expected = ExportOf({without_first, Prices(700)});
+  // The first barcode deleted, its slot flagged on the last page of codean, and the count left at
+  // 800 as the Jet engine leaves it.
+  mdbwriter::Table codean = Barcodes(700);
+  std::rotate(codean.rows.begin(), codean.rows.begin() + 1, codean.rows.end());
+  DataDatabaseEndingWith(codean, Prices(700));
+  std::string bytes = ReadBytes(DataFile());
+  const size_t last = bytes.size() - 4096;
+  const size_t rows = U32(bytes, last + 12) & 0xffff;
+  const size_t slot = last + 14 + 2 * (rows - 1);
+  bytes[slot + 1] = static_cast<char>(bytes[slot + 1] | 0x80);
+  std::ofstream(DataFile(), std::ios::binary | std::ios::trunc) << bytes;
+  const testing::ProgramResult result = Run();
+  EXPECT_EQ(result.exit_status, 2) << result.err;
+  EXPECT_EQ(Export(), expected);
 }
 
 TEST_F(StoredCountsEndToEnd, APageMapNamingPagesPastTheEndOfTheFileEndsTheRunNamingThem) {
