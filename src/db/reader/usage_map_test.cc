@@ -24,6 +24,13 @@ std::string U32(uint32_t value) {
   return bytes;
 }
 
+// A map of kind `kind` (its first byte) followed by `words`, 32 bits each.
+std::string Map(uint8_t kind, std::initializer_list<uint32_t> words) {
+  std::string map = Bytes({kind});
+  for (uint32_t word : words) map += U32(word);
+  return map;
+}
+
 class UsageMapTest : public ::testing::Test {
  protected:
   std::optional<Pages> Read(const std::string& map, uint64_t file_pages = 100000) {
@@ -62,12 +69,12 @@ TEST_F(UsageMapTest, InlineAndReferenceMapsNamePagesInAscendingOrder) {
   // passed over.
   pages_[7] = Bitmap({5, 9});
   pages_[8] = Bitmap({0, 3});
-  EXPECT_EQ(Read("\x01" + U32(7) + U32(0) + U32(8), 3 * kPagesPerBitmap),
+  EXPECT_EQ(Read(Map(0x01, {7, 0, 8}), 3 * kPagesPerBitmap),
             (Pages{5, 9, 2 * kPagesPerBitmap, 2 * kPagesPerBitmap + 3}));
 }
 
 TEST_F(UsageMapTest, AMapOfAnotherKindIsNoList) {
-  EXPECT_EQ(Read("\x02" + U32(7)), std::nullopt);
+  EXPECT_EQ(Read(Map(0x02, {7})), std::nullopt);
   EXPECT_EQ(Read("\xff"), std::nullopt);
 }
 
@@ -77,15 +84,15 @@ TEST_F(UsageMapTest, PagesPastTheFileOrBrokenBitmapPagesAreDamageNamingThePage) 
   // A start page near the top of the page numbers does not wrap round to small ones.
   EXPECT_EQ(Failure(Bytes({0}) + U32(0xFFFFFFFF) + Bytes({0x02}), 100),
             "la mappa delle pagine nomina la pagina 4294967296, oltre la fine del file");
-  EXPECT_EQ(Failure("\x01" + U32(120), 100),
+  EXPECT_EQ(Failure(Map(0x01, {120}), 100),
             "la mappa delle pagine nomina la pagina 120, oltre la fine del file");
   pages_[7] = Bitmap({kPagesPerBitmap - 1});
-  EXPECT_EQ(Failure("\x01" + U32(7), 50), "la mappa delle pagine nomina la pagina " +
-                                              std::to_string(kPagesPerBitmap - 1) +
-                                              ", oltre la fine del file");
-  EXPECT_EQ(Failure("\x01" + U32(9), 50), "la pagina 9 della mappa delle pagine non si legge");
+  EXPECT_EQ(Failure(Map(0x01, {7}), 50), "la mappa delle pagine nomina la pagina " +
+                                             std::to_string(kPagesPerBitmap - 1) +
+                                             ", oltre la fine del file");
+  EXPECT_EQ(Failure(Map(0x01, {9}), 50), "la pagina 9 della mappa delle pagine non si legge");
   pages_[7][0] = 0x01;
-  EXPECT_EQ(Failure("\x01" + U32(7), 50),
+  EXPECT_EQ(Failure(Map(0x01, {7}), 50),
             "la mappa delle pagine nomina la pagina 7, che non è una pagina di mappa");
 }
 
