@@ -32,7 +32,6 @@
 namespace catpub {
 namespace {
 
-using mdbwriter::ColumnType;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kData[] = "C:\\ORBIS\\DATI.MDB";

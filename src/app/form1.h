@@ -61,8 +61,8 @@ class Form1 : public ui::FormEvents {
   const std::optional<Published>& published() const { return published_; }
 
  private:
-  // Steps 7 to 17 of the start-up: the company's rows, the data database, the till's
-  // configuration. Returns the error line when one of the tested conditions fails.
+  // The start-up's checks: the company's rows in società and inizio, the data database they name,
+  // the till's configuration in utenti. Returns the error line when one of them fails.
   std::optional<std::string> CheckDatabases(const std::string& companyDbPath);
   // Points `var` at `database`, runs `sql`; true when a row came back.
   bool Query(const std::string& database, const std::string& sql);

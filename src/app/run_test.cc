@@ -12,7 +12,6 @@ namespace catpub::app {
 namespace {
 
 using Lines = std::vector<std::string>;
-using testing::MemoryTable;
 
 // A shop that is free, or held by another run for longer than a run waits.
 class FakeShopLock : public platform::ShopLock {

@@ -17,7 +17,6 @@ using wire::FrameHeader;
 using wire::FrameKind;
 using wire::Header;
 using wire::kFrameHeaderSize;
-using wire::kMaxFramePayload;
 using wire::kRowsStart;
 
 RowStream::Outcome RowStream::Start() {

@@ -7,7 +7,8 @@ UploadOutcome Failed(const std::string& step, const std::string& detail) {
   return {UploadResult::kFailed, FatalError("FTP").AtServerStep(step, detail)};
 }
 
-// Steps 2 to 8 of the upload, on a written export.
+// The upload of a written export: the account and passive mode, the connection, the activity's
+// directory (entered, or else created) and the file.
 UploadOutcome Publish(int32_t codattiv, const FtpAccount& account, platform::FtpControl& ftp,
                       ui::Window& window) {
   ftp.SetHostname(account.host);
