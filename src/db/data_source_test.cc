@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "db/names.h"
-#include "db/record_source.h"
 #include "fakes/in_memory_tables.h"
 #include "platform/fatal_error.h"
 
@@ -12,60 +11,6 @@ namespace {
 
 using testing::InMemoryTables;
 using testing::MemoryTable;
-
-TEST(RecordSourceTest, AcceptsTheProgramsShapes) {
-  RecordSource all = ParseRecordSource("select * from codean ");
-  EXPECT_EQ(all.table, "codean");
-  EXPECT_FALSE(all.where_column);
-
-  RecordSource one = ParseRecordSource("select * from società where codute = 1 ");
-  EXPECT_EQ(one.table, "società");
-  EXPECT_EQ(one.where_column, "codute");
-  EXPECT_EQ(one.where_value, 1);
-
-  RecordSource price = ParseRecordSource("select * from listi01 where codart = -2147483648");
-  EXPECT_EQ(price.where_value, -2147483648LL);
-}
-
-TEST(RecordSourceTest, RejectsAnythingElseNamingTheText) {
-  for (const char* sql :
-       {"", "select * from ", "SELECT * FROM codean", "select a from codean",
-        "select * from codean  ", "select * from t where c = ", "select * from t where c = 1x",
-        "select * from t where c=1", "select * from t where c = 1.5", "delete from codean",
-        "select * from t where c = +1"}) {
-    try {
-      ParseRecordSource(sql);
-      ADD_FAILURE() << "accepted \"" << sql << "\"";
-    } catch (const FatalError& e) {
-      EXPECT_NE(std::string(e.what()).find(std::string("\"") + sql + "\""), std::string::npos);
-    }
-  }
-}
-
-TEST(NamesTest, SameSpellingComparesEveryByteAtEveryLength) {
-  for (size_t size = 0; size <= 20; ++size) {
-    const std::string name(size, 'c');
-    EXPECT_TRUE(SameSpelling(name, std::string(size, 'c'))) << size;
-    EXPECT_FALSE(SameSpelling(name, std::string(size + 1, 'c'))) << size;
-    for (size_t at = 0; at < size; ++at) {
-      std::string other = name;
-      other[at] = 'C';
-      EXPECT_FALSE(SameSpelling(name, other)) << size << " " << at;
-    }
-  }
-}
-
-TEST(NamesTest, FoldAsciiAndAccentedCapitals) {
-  EXPECT_TRUE(SameName("società", "SOCIETÀ"));
-  EXPECT_TRUE(SameName("CodArt", "codart"));
-  EXPECT_FALSE(SameName("societa", "società"));
-  EXPECT_EQ(FoldName("×"), "×");  // U+00D7 has no lower case
-  for (const char* name : {"società", "SOCIETÀ", "Società", "CODART", "codart", "×", "ÿ", ""}) {
-    EXPECT_TRUE(MatchesFolded(name, FoldName("società")) == SameName(name, "società")) << name;
-    EXPECT_TRUE(MatchesFolded(name, FoldName(name))) << name;
-  }
-  EXPECT_FALSE(MatchesFolded("codar", FoldName("codart")));
-}
 
 class DataSourceTest : public ::testing::Test {
  protected:
