@@ -1,11 +1,12 @@
 #include "db/column_names.h"
 
 #include "db/names.h"
+#include "platform/fold_case.h"
 
 namespace catpub::db {
 
 ColumnNames::ColumnNames(const std::vector<std::string>& stored) : names_(stored) {
-  for (const std::string& name : stored) folded_.push_back(FoldName(name));
+  for (const std::string& name : stored) folded_.push_back(platform::FoldCase(name));
 }
 
 std::optional<size_t> ColumnNames::Find(std::string_view name) const {

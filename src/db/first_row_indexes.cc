@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "db/in_background.h"
-#include "db/names.h"
 #include "db/row_codec.h"
 #include "platform/fatal_error.h"
+#include "platform/fold_case.h"
 
 namespace catpub::db {
 namespace {
@@ -103,7 +103,8 @@ const IndexedTable& FirstRowIndexes::For(const std::string& database, const std:
   if (last_.index && last_.database == database && last_.table == table && last_.column == column) {
     return *last_.index;
   }
-  const std::string key = FoldName(database) + '\n' + FoldName(table) + '\n' + FoldName(column);
+  const std::string key = platform::FoldCase(database) + '\n' + platform::FoldCase(table) + '\n' +
+                          platform::FoldCase(column);
   auto cached = indexes_.find(key);
   if (cached == indexes_.end()) {
     std::vector<std::unique_ptr<RowCursor>> parts = tables_.OpenTableParts(database, table, kParts);

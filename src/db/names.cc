@@ -4,8 +4,6 @@
 
 namespace catpub::db {
 
-std::string FoldName(std::string_view name) { return platform::FoldCase(name); }
-
 bool MatchesFolded(std::string_view name, std::string_view folded) {
   if (name.size() != folded.size()) return false;
   for (size_t i = 0; i < name.size(); ++i) {
@@ -14,6 +12,12 @@ bool MatchesFolded(std::string_view name, std::string_view folded) {
   return true;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return FoldName(a) == FoldName(b); }
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (platform::FoldedByte(a, i) != platform::FoldedByte(b, i)) return false;
+  }
+  return true;
+}
 
 }  // namespace catpub::db

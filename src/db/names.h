@@ -1,19 +1,18 @@
 // Table and column names compare as Access compares them: without regard to case, accented letters
-// included ("SOCIETÀ" names the table società).
+// included ("SOCIETÀ" names the table società). They fold as platform::FoldCase folds, as the file
+// system's names do.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 namespace catpub::db {
 
-// The name folded to lower case (ASCII and Latin-1 letters), UTF-8 in and out.
-std::string FoldName(std::string_view name);
+// True when the two names fold to the same text; nothing is built to compare them.
 bool SameName(std::string_view a, std::string_view b);
-// True when FoldName(name) == folded, without building the folded name (column lookups run per
-// row).
+// True when platform::FoldCase(name) == folded, without building the folded name (column lookups
+// run per row, against names folded once).
 bool MatchesFolded(std::string_view name, std::string_view folded);
 
 // Byte for byte the same: a name spelled as stored, the usual case, is found without folding. Names

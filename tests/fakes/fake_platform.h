@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "db/names.h"
 #include "platform/clock.h"
 #include "platform/fatal_error.h"
 #include "platform/file_system.h"
+#include "platform/fold_case.h"
 #include "platform/numbered_files.h"
 
 namespace catpub::testing {
@@ -24,7 +24,7 @@ struct FakeFile {
 // Files by folded Windows path. Shared by FakeFileSystem and FakeNumberedFiles.
 class FakeDisk {
  public:
-  static std::string Key(const std::string& path) { return db::FoldName(path); }
+  static std::string Key(const std::string& path) { return platform::FoldCase(path); }
   // The file at `path`, made empty when there is none.
   FakeFile& File(const std::string& path) {
     FakeFile& file = files[Key(path)];

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "db/names.h"
 #include "db/table_source.h"
 #include "platform/fatal_error.h"
+#include "platform/fold_case.h"
 
 namespace catpub::testing {
 
@@ -83,7 +83,7 @@ class InMemoryTables : public db::TableSource {
   }
 
   static std::string Key(const std::string& database, const std::string& table) {
-    return db::FoldName(database) + '\n' + db::FoldName(table);
+    return platform::FoldCase(database) + '\n' + platform::FoldCase(table);
   }
 
   std::map<std::string, MemoryTable> tables_;

@@ -19,6 +19,7 @@
 #include "db/row_count.h"
 #include "db/value.h"
 #include "platform/fatal_error.h"
+#include "platform/fold_case.h"
 
 namespace catpub::db::reader {
 namespace {
@@ -454,7 +455,7 @@ std::optional<CatalogEntry> FindTable(MdbHandle* mdb, uint64_t file_pages, std::
     throw FatalError("il catalogo non ha la colonna " + std::string(name));
   };
   const size_t id = find("Id"), name = find("Name"), type = find("Type");
-  const std::string folded = FoldName(table);
+  const std::string folded = platform::FoldCase(table);
   std::optional<CatalogEntry> found;
   std::string encoded;
   std::vector<Value> row(columns.size());

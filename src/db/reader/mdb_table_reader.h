@@ -34,7 +34,7 @@ struct TablePart {
   uint32_t count = 1;
 };
 
-// Reads table `table` (matched as db::FoldName matches names) of the file at `path` into `sink`,
+// Reads table `table` (matched as db::SameName matches names) of the file at `path` into `sink`,
 // its end included. kNotFound when the database has no such table (the sink then got nothing).
 // Throws FatalError saying what is damaged when the file cannot be read: it is not an Access 2000
 // database, its catalog or the table's definition cannot be read, its page map names a page past
