@@ -15,6 +15,7 @@
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
 #include "platform/posix_numbered_files.h"
+#include "platform/shop_folder.h"
 #include "platform/shop_lock.h"
 #include "platform/windows_file_system.h"
 #include "publish/upload.h"
@@ -33,7 +34,7 @@ int PublishOnce() {
   platform::CurlFtpControl ftp(fs, platform::CompiledInFtpSettings());
   std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
   app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
-  platform::FolderLock shop(fs, "C:\\orbis", platform::CompiledInShopLockWait());
+  platform::FolderLock shop(fs, platform::kShopFolder, platform::CompiledInShopLockWait());
   // Headless, a message box would only repeat on standard error what the report prints there.
   const bool message_box = dynamic_cast<ui::HeadlessWindow*>(window.get()) == nullptr;
   return app::Run(*window, form, run_log, shop, stdout, stderr, message_box);

@@ -8,7 +8,9 @@ namespace {
 
 constexpr char kUsage[] = "uso: catalog-publisher [--help | --version]";
 
-// Italian, as every text of the program; the paths are the Windows ones the shop knows.
+// Italian, as every text of the program; the paths are the Windows ones the shop knows. They are
+// written out rather than made from platform::kShopFolder: the text is prose laid out by hand for a
+// terminal's width, and its test holds the paths to the constants.
 constexpr char kHelp[] =
     "uso: catalog-publisher [--help | --version]\n"
     "\n"

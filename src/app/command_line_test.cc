@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/shop_folder.h"
+#include "publish/export_path.h"
+
 namespace catpub::app {
 namespace {
 
@@ -53,6 +56,13 @@ TEST(CommandLine, VersionAndHelpAnswerOnStandardOutput) {
   EXPECT_NE(help.out.find("CATALOG_PUBLISHER_DRIVES"), std::string::npos);
   EXPECT_NE(help.out.find("catalog-publisher(8)"), std::string::npos);
   EXPECT_EQ(help.err, "");
+}
+
+// The help writes its paths out: they must stay those of the run log and the export.
+TEST(CommandLine, HelpNamesTheShopsFilesWhereTheyAre) {
+  const std::string help = Ask({"--help"}).out;
+  EXPECT_NE(help.find(std::string(platform::kShopFolder) + "\\bkp\\logrul3_"), std::string::npos);
+  EXPECT_NE(help.find(publish::kExportPath), std::string::npos);
 }
 
 // Each refusal is one line naming the word at fault, never the program's own (Linux) path.

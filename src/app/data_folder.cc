@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/shop_folder.h"
+
 namespace catpub::app {
 namespace {
 
@@ -49,7 +51,10 @@ std::string DeriveDataFolder(const std::string& database, const std::string& dri
     // file name, whatever it is called; the folder is what stands in front of it.
     folder.resize(folder.size() - components.back().size() - 1);
   }
-  return folder.empty() ? drive_letter + ":\\orbis\\" : folder;
+  if (!folder.empty()) return folder;
+  // The shop's folder, on the current drive.
+  std::string shop_folder = platform::kShopFolder;
+  return shop_folder.replace(0, 1, drive_letter) + '\\';
 }
 
 }  // namespace catpub::app

@@ -1,5 +1,7 @@
 #include "log/run_log.h"
 
+#include "platform/shop_folder.h"
+
 namespace catpub::log {
 namespace {
 
@@ -11,8 +13,8 @@ void RunLog::NameToday() {
   // The name is cut from the date text at fixed positions: characters 1-2, 4-5 and 7-10 of
   // dd/mm/yyyy.
   const std::string date = platform::DateText(clock_.Now());
-  path_ = "C:\\orbis\\bkp\\logrul3_" + date.substr(0, 2) + date.substr(3, 2) + date.substr(6, 4) +
-          ".txt";
+  path_ = std::string(platform::kShopFolder) + "\\bkp\\logrul3_" + date.substr(0, 2) +
+          date.substr(3, 2) + date.substr(6, 4) + ".txt";
 }
 
 void RunLog::OpenRunLog() {
