@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include <new>
+#include <optional>
 #include <string>
 
 #include "platform/fatal_error.h"
@@ -59,10 +60,8 @@ std::string PublishedLine(const Published& published, std::chrono::milliseconds 
 ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
                std::FILE* out, std::FILE* err, bool message_box) {
   const auto start = std::chrono::steady_clock::now();
-  if (!lock.Take()) {
-    const bool interrupted = platform::InterruptingSignal() != 0;
-    Report(interrupted ? ReportLine(platform::Interruption()) : lock.BusyLine(), host, run_log, err,
-           false);
+  if (std::optional<FatalError> refused = lock.Take()) {
+    Report(ReportLine(*refused), host, run_log, err, false);
     return kFatal;
   }
   std::string failure;

@@ -23,9 +23,9 @@ enum ExitStatus : int {
 // reported on `err` as one line starting with "ERRORE", appended as a plain line to the run log
 // (reopened if it was closed) and, when `message_box` is set, shown in a message box. Any exception
 // counts as a fatal error (status 3), so the run never ends with an abort; a run that a signal
-// interrupted reports that, whatever else failed on the way out, with status 3. A shop that another
-// run holds for longer than the lock waits is reported the same way, and this run does nothing
-// else. A run that published says so on `out`, in one line: how many articles, where, how long it
+// interrupted reports that, whatever else failed on the way out, with status 3. A shop that the lock
+// refuses (another run holds it for longer than the lock waits, or it cannot be locked) is
+// reported the same way, without a message box, and this run does nothing else. A run that published says so on `out`, in one line: how many articles, where, how long it
 // took, so that a scheduler's journal shows every run.
 ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
                std::FILE* out, std::FILE* err, bool message_box);

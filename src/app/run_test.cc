@@ -18,11 +18,11 @@ class FakeShopLock : public platform::ShopLock {
  public:
   bool held_elsewhere = false;
   std::function<void()> on_take;
-  bool Take() override {
+  std::optional<FatalError> Take() override {
     if (on_take) on_take();
-    return !held_elsewhere;
+    if (held_elsewhere) return FatalError("shop busy");
+    return std::nullopt;
   }
-  std::string BusyLine() const override { return "ERRORE : shop busy"; }
 };
 
 class RunTest : public ::testing::Test, protected testing::FakeAppPlatform {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/interruption.h"
+#include "platform/system_error_text.h"
 
 namespace catpub::platform {
 namespace {
@@ -21,23 +22,33 @@ FolderLock::~FolderLock() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool FolderLock::Take() {
+std::optional<FatalError> FolderLock::Take() {
   // Close-on-exec: a reader process must not keep the shop held after the run has ended.
   fd_ = ::open(fs_.LocalPath(folder_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return true;
+  if (fd_ < 0) {
+    if (errno == ENOENT) return std::nullopt;  // no folder: nothing to lock
+    return Unlockable(errno);
+  }
   const auto deadline = std::chrono::steady_clock::now() + wait_;
   for (;;) {
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return true;  // a folder that cannot be locked
-    if (InterruptingSignal() != 0 || std::chrono::steady_clock::now() >= deadline) return false;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
+    if (errno != EWOULDBLOCK && errno != EINTR) return Unlockable(errno);
+    if (InterruptingSignal() != 0) return Interruption();
+    if (std::chrono::steady_clock::now() >= deadline) return Busy();
     std::this_thread::sleep_for(kRetry);
   }
 }
 
-std::string FolderLock::BusyLine() const {
+FatalError FolderLock::Busy() const {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait_).count();
-  return "ERRORE : un'altra esecuzione del programma occupa " + folder_ + " da oltre " +
-         std::to_string(seconds) + " secondi: questa esecuzione non parte";
+  return FatalError("un'altra esecuzione del programma occupa " + folder_ + " da oltre " +
+                    std::to_string(seconds) + " secondi: questa esecuzione non parte");
+}
+
+FatalError FolderLock::Unlockable(int error) const {
+  return FatalError("impossibile bloccare la cartella")
+      .InFile(folder_)
+      .Because(SystemErrorText(error));
 }
 
 }  // namespace catpub::platform

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
+#include "platform/fatal_error.h"
 #include "platform/file_system.h"
 
 namespace catpub::platform {
@@ -17,16 +19,19 @@ std::chrono::seconds CompiledInShopLockWait();
 class ShopLock {
  public:
   virtual ~ShopLock() = default;
-  // Waits while another run holds the shop, then holds it until the process ends. False when the
-  // wait ran out or a signal asked the run to end.
-  virtual bool Take() = 0;
-  // The report of a wait that ran out, naming the shop's folder and the wait.
-  virtual std::string BusyLine() const = 0;
+  // Waits while another run holds the shop, then holds it until the process ends, and returns
+  // nothing. Otherwise returns why this run cannot have the shop, for the run to report and end:
+  // the wait ran out (naming the shop's folder and the wait), a signal asked the run to end
+  // (Interruption()), or the shop cannot be locked.
+  virtual std::optional<FatalError> Take() = 0;
 };
 
 // The lock is an exclusive flock on the shop's folder C:\orbis itself (the folder of the run log's
 // folder and of the export), so it leaves nothing behind and ends with the process, however it
-// ends. A shop without that folder has nothing a run could write, and needs no lock.
+// ends. A shop without that folder has nothing a run could write, and needs no lock: the run goes
+// on. Any other failure to open or lock the folder (not a folder, no access, no descriptor left)
+// refuses the run, naming the folder and the system's reason: a run never goes on unlocked
+// where another run could be writing.
 class FolderLock final : public ShopLock {
  public:
   // `fs` must outlive the lock.
@@ -36,10 +41,14 @@ class FolderLock final : public ShopLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
-  bool Take() override;
-  std::string BusyLine() const override;
+  std::optional<FatalError> Take() override;
 
  private:
+  // The report of a wait that ran out, naming the shop's folder and the wait.
+  FatalError Busy() const;
+  // The report of a folder that cannot be opened or locked for `error` (an errno).
+  FatalError Unlockable(int error) const;
+
   FileSystem& fs_;
   const std::string folder_;
   const std::chrono::milliseconds wait_;

@@ -59,5 +59,17 @@ TEST_F(RunLogEndToEnd, AMissingLogFolderEndsWithStatus3AndSaysWhy) {
   EXPECT_FALSE(std::filesystem::exists(drives_.path() / "c/orbis/bkp"));
 }
 
+// The shop's folder cannot be locked (here a file stands where it should be): the run does not go
+// on unlocked, and says why.
+TEST_F(RunLogEndToEnd, AShopFolderThatCannotBeLockedEndsWithStatus3AndSaysWhy) {
+  drives_.Write("c/orbis", "x");
+  testing::ProgramResult result = Run();
+  EXPECT_EQ(result.exit_status, 3);
+  EXPECT_EQ(result.err,
+            "ERRORE : impossibile bloccare la cartella C:\\orbis: una parte del percorso non è una "
+            "cartella\n");
+  EXPECT_EQ(ReadBytes(drives_.path() / "c/orbis"), "x");
+}
+
 }  // namespace
 }  // namespace catpub

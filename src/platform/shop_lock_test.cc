@@ -1,0 +1,96 @@
+#include "platform/shop_lock.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/fatal_error.h"
+#include "platform/windows_file_system.h"
+#include "support/temp_dir.h"
+
+namespace catpub::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+constexpr std::chrono::milliseconds kNoWait{0};
+
+class FolderLockTest : public ::testing::Test {
+ protected:
+  fs::path Orbis() const { return dir_.path() / "c/orbis"; }
+  // True when another run could lock the folder now. flock locks belong to an open file, so this
+  // open of the folder stands for another run's.
+  bool LockableElsewhere() const {
+    const int fd = ::open(Orbis().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) ::close(fd);
+    return locked;
+  }
+  // What a lock on C:\orbis that waits for nothing reports when it refuses the run; empty when it
+  // takes the shop (and lets it go again).
+  std::string Refusal() {
+    FolderLock lock(fs_, "C:\\orbis", kNoWait);
+    const std::optional<FatalError> refused = lock.Take();
+    return refused ? ReportLine(*refused) : "";
+  }
+
+  TempDir dir_;
+  WindowsFileSystem fs_{dir_.path(), dir_.path()};
+};
+
+TEST_F(FolderLockTest, HoldsTheShopsFolderUntilItIsDestroyed) {
+  fs::create_directories(Orbis());
+  {
+    FolderLock lock(fs_, "C:\\ORBIS", kNoWait);
+    EXPECT_FALSE(lock.Take().has_value());
+    EXPECT_FALSE(LockableElsewhere());
+  }
+  EXPECT_TRUE(LockableElsewhere());
+}
+
+TEST_F(FolderLockTest, AFolderHeldElsewhereRefusesTheRunOnceTheWaitRunsOut) {
+  fs::create_directories(Orbis());
+  FolderLock other_run(fs_, "C:\\orbis", kNoWait);
+  ASSERT_FALSE(other_run.Take().has_value());
+
+  EXPECT_EQ(Refusal(),
+            "ERRORE : un'altra esecuzione del programma occupa C:\\orbis da oltre 0 secondi: "
+            "questa esecuzione non parte");
+}
+
+// A shop without its folder has nothing a run could write there.
+TEST_F(FolderLockTest, AShopWithoutTheFolderRunsUnlocked) { EXPECT_EQ(Refusal(), ""); }
+
+// Anything else that keeps the folder from being locked refuses the run, as a wait that ran out
+// does: a run never goes on unlocked.
+TEST_F(FolderLockTest, AFolderThatCannotBeOpenedRefusesTheRun) {
+  const struct {
+    const char* what;
+    void (*make)(const fs::path& orbis);
+    std::string reason;
+  } cases[] = {
+      {"a file where the folder should be",
+       [](const fs::path& orbis) { std::ofstream(orbis) << "x"; },
+       "una parte del percorso non è una cartella"},
+      {"a link that leads back to itself",
+       [](const fs::path& orbis) { fs::create_symlink("orbis", orbis); },
+       "troppi collegamenti simbolici nel percorso"},
+  };
+  fs::create_directories(Orbis().parent_path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(Orbis());
+    c.make(Orbis());
+    EXPECT_EQ(Refusal(), "ERRORE : impossibile bloccare la cartella C:\\orbis: " + c.reason);
+  }
+}
+
+}  // namespace
+}  // namespace catpub::platform
