@@ -6,7 +6,9 @@
 #include <optional>
 
 #include "app/command_line.h"
+#include "app/exit_status.h"
 #include "app/form1.h"
+#include "app/outcome.h"
 #include "app/run.h"
 #include "db/mdb_table_source.h"
 #include "log/run_log.h"
@@ -19,12 +21,11 @@
 #include "platform/shop_lock.h"
 #include "platform/windows_file_system.h"
 #include "publish/upload.h"
-#include "ui/headless_window.h"
 #include "ui/make_window_host.h"
 
 namespace {
 
-int PublishOnce() {
+catpub::app::Outcome PublishOnce() {
   using namespace catpub;
   platform::WindowsFileSystem fs = platform::WindowsFileSystem::FromEnvironment();
   platform::PosixNumberedFiles files(fs);
@@ -35,29 +36,33 @@ int PublishOnce() {
   std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
   app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
   platform::FolderLock shop(fs, platform::kShopFolder, platform::CompiledInShopLockWait());
-  // Headless, a message box would only repeat on standard error what the report prints there.
-  const bool message_box = dynamic_cast<ui::HeadlessWindow*>(window.get()) == nullptr;
-  return app::Run(*window, form, run_log, shop, stdout, stderr, message_box);
+  return app::Run(*window, form, run_log, shop, stdout, stderr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (std::optional<int> answered = catpub::app::AnswerCommandLine(argc, argv, stdout, stderr)) {
-    return *answered;
-  }
-  catpub::platform::CatchInterruptions();
-  // What fails before the run starts (the FTP library, the display) has no log to go to yet.
+// The run, or what failed before it could start (the FTP library, the display): that has no log to
+// go to yet, and is said on standard error alone.
+catpub::app::Outcome StartAndPublish() {
   constexpr char kStartFailed[] = "avvio del programma non riuscito";
   try {
     return PublishOnce();
   } catch (catpub::FatalError& error) {
     error.fields().activity = kStartFailed;
     std::fprintf(stderr, "%s\n", catpub::ReportLine(error).c_str());
+    return catpub::app::Fatal{error};
   } catch (const std::exception& error) {
-    const std::string line =
-        catpub::ReportLine(catpub::FatalError(kStartFailed).Because(error.what()));
-    std::fprintf(stderr, "%s\n", line.c_str());
+    catpub::FatalError failure = catpub::FatalError(kStartFailed).Because(error.what());
+    std::fprintf(stderr, "%s\n", catpub::ReportLine(failure).c_str());
+    return catpub::app::Fatal{failure};
   }
-  return catpub::app::kFatal;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::optional<catpub::app::ExitStatus> answered =
+          catpub::app::AnswerCommandLine(argc, argv, stdout, stderr)) {
+    return *answered;
+  }
+  catpub::platform::CatchInterruptions();
+  return catpub::app::ExitStatusOf(StartAndPublish());
 }

@@ -33,17 +33,17 @@ constexpr char kHelp[] =
 
 }  // namespace
 
-std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::FILE* out,
-                                     std::FILE* err) {
+std::optional<ExitStatus> AnswerCommandLine(int argc, const char* const* argv, std::FILE* out,
+                                            std::FILE* err) {
   if (argc <= 1) return std::nullopt;
   const std::string_view word = argv[1];
   if (argc == 2 && word == "--help") {
     std::fputs(kHelp, out);
-    return 0;
+    return kSuccess;
   }
   if (argc == 2 && word == "--version") {
     std::fputs("catalog-publisher " CATPUB_VERSION "\n", out);
-    return 0;
+    return kSuccess;
   }
   // The first word that makes the line wrong: an unknown one, or one after --help or --version.
   std::string wrong = word == "--help" || word == "--version" ? argv[2] : argv[1];
@@ -52,7 +52,7 @@ std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::FIL
     if (static_cast<unsigned char>(c) < 0x20) c = '?';
   }
   std::fprintf(err, "catalog-publisher: argomento non valido \"%s\"; %s\n", wrong.c_str(), kUsage);
-  return kUsageStatus;
+  return kUsageError;
 }
 
 }  // namespace catpub::app

@@ -6,16 +6,15 @@
 #include <cstdio>
 #include <optional>
 
-namespace catpub::app {
+#include "app/exit_status.h"
 
-// The exit status of a command line that was refused (EX_USAGE of <sysexits.h>).
-inline constexpr int kUsageStatus = 64;
+namespace catpub::app {
 
 // With no arguments returns nullopt: the caller performs the run. Otherwise answers here and
 // returns the exit status: "--help" alone prints what the program does to `out`, "--version" alone
-// prints "catalog-publisher " and the version to `out`, both 0; anything else writes one usage line
-// to `err` and gives kUsageStatus. argv[0] is never printed: it may be any path.
-std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::FILE* out,
-                                     std::FILE* err);
+// prints "catalog-publisher " and the version to `out`, both kSuccess; anything else writes one
+// usage line to `err` and gives kUsageError. argv[0] is never printed: it may be any path.
+std::optional<ExitStatus> AnswerCommandLine(int argc, const char* const* argv, std::FILE* out,
+                                            std::FILE* err);
 
 }  // namespace catpub::app

@@ -13,7 +13,7 @@ namespace catpub::app {
 namespace {
 
 struct Answer {
-  std::optional<int> status;
+  std::optional<ExitStatus> status;
   std::string out;
   std::string err;
 };
@@ -81,7 +81,7 @@ TEST(CommandLine, AnythingElseIsRefusedWithOneUsageLine) {
   };
   for (const auto& c : cases) {
     Answer answer = Ask(c.args);
-    EXPECT_EQ(answer.status, kUsageStatus) << c.wrong;
+    EXPECT_EQ(answer.status, kUsageError) << c.wrong;
     EXPECT_EQ(answer.out, "");
     EXPECT_EQ(answer.err, std::string("catalog-publisher: argomento non valido \"") + c.wrong +
                               "\"; uso: catalog-publisher [--help | --version]\n");

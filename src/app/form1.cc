@@ -128,11 +128,18 @@ void Form1::PublishArticles() {
       publish::ExportArticles(dataDbPath_, codean_, listi01_, publication_.files, fs_);
   publish::UploadOutcome upload = publish::UploadArticles(
       articles.has_value(), settings_.codattiv, publication_.account, publication_.ftp, window_);
-  if (upload.result == publish::UploadResult::kFailed) upload_failure_ = upload.failure;
-  if (upload.result == publish::UploadResult::kUploaded) {
-    published_ =
-        Published{*articles, publication_.account.host,
-                  publish::RemoteDirectory(settings_.codattiv) + "/" + publish::kUploadRemoteName};
+  switch (upload.result) {
+    case publish::UploadResult::kNothingToUpload:
+      outcome_ = NothingToPublish{};
+      break;
+    case publish::UploadResult::kUploaded:
+      outcome_ = Published{
+          *articles, publication_.account.host,
+          publish::RemoteDirectory(settings_.codattiv) + "/" + publish::kUploadRemoteName};
+      break;
+    case publish::UploadResult::kFailed:
+      outcome_ = UploadFailed{*upload.failure};
+      break;
   }
 }
 

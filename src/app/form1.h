@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "app/outcome.h"
 #include "db/data_source.h"
 #include "db/table_source.h"
 #include "log/run_log.h"
-#include "platform/fatal_error.h"
 #include "platform/file_system.h"
 #include "platform/ftp_control.h"
 #include "platform/numbered_files.h"
@@ -24,13 +24,6 @@ namespace catpub::app {
 struct StartupSettings {
   int32_t nrpos = 0;
   int32_t codattiv = 0;
-};
-
-// What a run that reached the server published.
-struct Published {
-  uint64_t articles = 0;
-  std::string host;         // the publication server
-  std::string remote_file;  // "/var/www/vellum/orbis/12/articoli.csv"
 };
 
 class Form1 : public ui::FormEvents {
@@ -55,10 +48,11 @@ class Form1 : public ui::FormEvents {
   const std::string& dataDbPath() const { return dataDbPath_; }
   const StartupSettings& startup_settings() const { return settings_; }
   int16_t processingCounter() const { return processingCounter_; }
-  // Set when the publication could not reach the server: what failed, to be reported.
-  const std::optional<FatalError>& upload_failure() const { return upload_failure_; }
-  // Set once the export reached the server.
-  const std::optional<Published>& published() const { return published_; }
+  // How the run ended: what the publication gave once it has run (Published, NothingToPublish,
+  // UploadFailed); before that ConfigurationError, which is how a Form_Load that stops short of
+  // the publication ends, leaving the window open. A handler that cannot go on throws FatalError
+  // instead.
+  const Outcome& outcome() const { return outcome_; }
 
  private:
   // The start-up's checks: the company's rows in società and inizio, the data database they name,
@@ -88,8 +82,7 @@ class Form1 : public ui::FormEvents {
   std::string dataDbPath_;
   StartupSettings settings_;
   int16_t processingCounter_ = 0;
-  std::optional<FatalError> upload_failure_;
-  std::optional<Published> published_;
+  Outcome outcome_;
 };
 
 }  // namespace catpub::app

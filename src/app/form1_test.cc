@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <variant>
+
 #include "fakes/fake_app_platform.h"
 #include "platform/fatal_error.h"
 #include "publish/export_path.h"
@@ -20,36 +22,6 @@ class Form1Test : public ::testing::Test, protected testing::FakeAppPlatform {
  protected:
   Form1Test() { window_.events = &form_; }
 
-  // A company database on C: naming `database`, with its inizio row, and the data database.
-  void GoodShop(db::Value database = std::string("c:\\Orbis\\Dati.mdb")) {
-    disk_.Put("C:\\NODO\\ORBIS.MDB");
-    tables_.Put("c:\\nodo\\orbis.mdb", "SOCIETÀ",
-                MemoryTable{{"codute", "database"},
-                            {Row{int32_t{2}, std::string("x")}, Row{int32_t{1}, database}}});
-    tables_.Put("c:\\nodo\\orbis.mdb", "inizio", MemoryTable{{"codute"}, {Row{int16_t{1}}}});
-    disk_.Put("C:\\ORBIS\\DATI.MDB");
-    Utenti(Row{int32_t{1}, int32_t{7}, int32_t{12}});
-    Catalogue({});
-  }
-  // codean holds one barcode per article code given; listi01 prices them all.
-  void Catalogue(const std::vector<int32_t>& codes) {
-    MemoryTable codean{{"colare", "codare", "eanare"}, {}};
-    MemoryTable listi01{
-        {"codart", "desart", "desrep", "ivart", "cosiva", "przpub", "ricart", "przsal", "codafo"},
-        {}};
-    for (int32_t code : codes) {
-      codean.rows.push_back(Row{std::monostate{}, code, "80" + std::to_string(code)});
-      listi01.rows.push_back(Row{code, std::string("LATTE"), std::string("ALIMENTARI"),
-                                 std::string("4"), db::Currency{13500}, db::Currency{25000},
-                                 int16_t{30}, db::Currency{19900}, std::monostate{}});
-    }
-    tables_.Put("C:\\ORBIS\\DATI.MDB", "codean", std::move(codean));
-    tables_.Put("C:\\ORBIS\\DATI.MDB", "listi01", std::move(listi01));
-  }
-  void Utenti(Row row) {
-    tables_.Put("C:\\ORBIS\\DATI.MDB", "utenti",
-                MemoryTable{{"codutente", "nrpos", "codattiv"}, {std::move(row)}});
-  }
   const Lines& Log() { return disk_.Lines(kLog); }
 
   Form1::Publication publication_{files_, ftp_, {"192.0.2.1", "vellum", "secret"}};
@@ -82,7 +54,11 @@ TEST_F(Form1Test, ThePublicationExportsThenUploadsToTheActivitysDirectory) {
             (Lines{"SetHostname(192.0.2.1)", "SetUsername(vellum)", "SetPassword(secret)",
                    "SetPassive(1)", "Connect()", "ChangeRemoteDir(/var/www/vellum/orbis/12)",
                    "PutFile(C:\\orbis\\articoli.csv, articoli.csv)"}));
-  EXPECT_FALSE(form_.upload_failure());
+  const auto* published = std::get_if<Published>(&form_.outcome());
+  ASSERT_NE(published, nullptr);
+  EXPECT_EQ(published->articles, 2u);
+  EXPECT_EQ(published->host, "192.0.2.1");
+  EXPECT_EQ(published->remote_file, "/var/www/vellum/orbis/12/articoli.csv");
   EXPECT_FALSE(window_.Loaded());
   EXPECT_FALSE(files_.IsOpen(2));
   EXPECT_FALSE(files_.IsOpen(5));
@@ -93,10 +69,20 @@ TEST_F(Form1Test, AFailedUploadIsKeptForTheReport) {
   Catalogue({1});
   ftp_.connect_result = 0;
   form_.Form_Load();
-  ASSERT_TRUE(form_.upload_failure());
-  EXPECT_TRUE(
-      ReportLine(*form_.upload_failure()).starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
+  const auto* failed = std::get_if<UploadFailed>(&form_.outcome());
+  ASSERT_NE(failed, nullptr);
+  EXPECT_TRUE(ReportLine(failed->failure).starts_with("ERRORE : FTP CONNESSIONE NON RIUSCITA"));
   EXPECT_TRUE(disk_.Has(publish::kExportPath));
+  EXPECT_FALSE(window_.Loaded());
+}
+
+// codean has no rows: no file is written, the server is not contacted, and the window goes.
+TEST_F(Form1Test, AnEmptyCodeanPublishesNothing) {
+  GoodShop();
+  form_.Form_Load();
+  EXPECT_TRUE(std::holds_alternative<NothingToPublish>(form_.outcome()));
+  EXPECT_FALSE(disk_.Has(publish::kExportPath));
+  EXPECT_TRUE(ftp_.calls().empty());
   EXPECT_FALSE(window_.Loaded());
 }
 
@@ -110,6 +96,7 @@ TEST_F(Form1Test, AMissingCompanyDatabaseShowsAMessageAndStops) {
                                  "ShowMessage(ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE )"}));
   EXPECT_TRUE(on_d.till_numbers().empty());
   EXPECT_TRUE(on_d.Loaded());
+  EXPECT_TRUE(std::holds_alternative<ConfigurationError>(form.outcome()));
   EXPECT_EQ(form.processingCounter(), 0);
   EXPECT_TRUE(files_.IsOpen(2));
 }
@@ -125,6 +112,7 @@ TEST_F(Form1Test, NoCompanyRowLeavesNoDataDatabase) {
   EXPECT_EQ(window_.till_numbers(), Lines{"0"});
   EXPECT_EQ(window_.calls(), (Lines{"CurrentDrive()", "SetTillNumber(0)", "DisableTimer2()"}));
   EXPECT_TRUE(window_.Loaded());
+  EXPECT_TRUE(std::holds_alternative<ConfigurationError>(form_.outcome()));
   EXPECT_EQ(form_.processingCounter(), 0);
 }
 

@@ -11,8 +11,9 @@
 namespace catpub::app {
 namespace {
 
-void Report(const std::string& line, ui::WindowHost& host, log::RunLog& run_log, std::FILE* err,
+void Report(const FatalError& failure, ui::WindowHost& host, log::RunLog& run_log, std::FILE* err,
             bool message_box) {
+  const std::string line = ReportLine(failure);
   std::fprintf(err, "%s\n", line.c_str());
   std::fflush(err);
   // The report must not fail in its turn: a log that cannot be written (its folder missing, the
@@ -26,23 +27,18 @@ void Report(const std::string& line, ui::WindowHost& host, log::RunLog& run_log,
   if (message_box && platform::InterruptingSignal() == 0) host.ShowMessage(line);
 }
 
-// Form1's life in the host, and how it ended; `failure` is set to the line to report.
-ExitStatus Raise(ui::WindowHost& host, Form1& form, std::string& failure) {
+// Form1's life in the host, and how it ended.
+Outcome Raise(ui::WindowHost& host, Form1& form) {
   try {
-    const bool shown = host.Run(form);
-    if (const std::optional<FatalError>& upload = form.upload_failure()) {
-      failure = ReportLine(*upload);
-      return kUploadFailed;
-    }
-    return shown ? kConfigurationError : kPublished;
+    host.Run(form);  // shown or not, Form1 knows how its run ended
+    return form.outcome();
   } catch (const FatalError& error) {
-    failure = ReportLine(error);
+    return Fatal{error};
   } catch (const std::bad_alloc&) {
-    failure = ReportLine(FatalError("memoria esaurita"));
+    return Fatal{FatalError("memoria esaurita")};
   } catch (const std::exception& error) {
-    failure = ReportLine(FatalError("errore imprevisto").Because(error.what()));
+    return Fatal{FatalError("errore imprevisto").Because(error.what())};
   }
-  return kFatal;
 }
 
 }  // namespace
@@ -57,29 +53,28 @@ std::string PublishedLine(const Published& published, std::chrono::milliseconds 
          std::to_string(tenths % 10) + " s";
 }
 
-ExitStatus Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
-               std::FILE* out, std::FILE* err, bool message_box) {
+Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
+            std::FILE* out, std::FILE* err) {
   const auto start = std::chrono::steady_clock::now();
   if (std::optional<FatalError> refused = lock.Take()) {
-    Report(ReportLine(*refused), host, run_log, err, false);
-    return kFatal;
+    Report(*refused, host, run_log, err, false);
+    return Fatal{*std::move(refused)};
   }
-  std::string failure;
-  ExitStatus status = Raise(host, form, failure);
-  if (platform::InterruptingSignal() != 0) {
-    // What failed after the signal (a reader that the same Ctrl-C ended, an aborted transfer)
-    // failed because of it.
-    failure = ReportLine(platform::Interruption());
-    status = kFatal;
-  }
-  if (!failure.empty()) Report(failure, host, run_log, err, message_box && status == kFatal);
-  if (status == kPublished && form.published()) {
+  Outcome outcome = Raise(host, form);
+  // What failed after the signal (a reader that the same Ctrl-C ended, an aborted transfer)
+  // failed because of it.
+  if (platform::InterruptingSignal() != 0) outcome = Fatal{platform::Interruption()};
+  if (const auto* fatal = std::get_if<Fatal>(&outcome)) {
+    Report(fatal->error, host, run_log, err, host.ShowsMessageBoxes());
+  } else if (const auto* failed = std::get_if<UploadFailed>(&outcome)) {
+    Report(failed->failure, host, run_log, err, false);
+  } else if (const auto* published = std::get_if<Published>(&outcome)) {
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    std::fprintf(out, "%s\n", PublishedLine(*form.published(), took).c_str());
+    std::fprintf(out, "%s\n", PublishedLine(*published, took).c_str());
     std::fflush(out);
   }
-  return status;
+  return outcome;
 }
 
 }  // namespace catpub::app

@@ -27,13 +27,15 @@ class FakeShopLock : public platform::ShopLock {
 
 class RunTest : public ::testing::Test, protected testing::FakeAppPlatform {
  protected:
-  RunTest() { disk_.folders = {"c:\\orbis\\bkp\\"}; }
+  RunTest() { disk_.folders = {"c:\\orbis\\", "c:\\orbis\\bkp\\"}; }
   ~RunTest() override {
     std::fclose(out_);
     std::fclose(err_);
   }
 
-  ExitStatus RunOnce() { return app::Run(window_, form_, run_log_, lock_, out_, err_, true); }
+  ExitStatus RunOnce() {
+    return ExitStatusOf(app::Run(window_, form_, run_log_, lock_, out_, err_));
+  }
   static std::string Text(std::FILE* file) {
     std::fflush(file);
     std::rewind(file);
@@ -50,6 +52,39 @@ class RunTest : public ::testing::Test, protected testing::FakeAppPlatform {
   FakeShopLock lock_;
   Form1 form_{window_, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
 };
+
+TEST_F(RunTest, APublicationEndsWithStatus0AndSaysWhatItPublished) {
+  GoodShop();
+  Catalogue({1, 2});
+  EXPECT_EQ(RunOnce(), kSuccess);
+  EXPECT_TRUE(
+      Out().starts_with("Pubblicati 2 articoli di C:\\orbis\\articoli.csv sul server h in "
+                        "/var/www/vellum/orbis/12/articoli.csv, in "))
+      << Out();
+  EXPECT_EQ(Err(), "");
+  EXPECT_FALSE(files_.IsOpen(2));
+}
+
+TEST_F(RunTest, NothingToPublishEndsWithStatus0AndSaysNothing) {
+  GoodShop();
+  EXPECT_EQ(RunOnce(), kSuccess);
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(Err(), "");
+  EXPECT_TRUE(ftp_.calls().empty());
+}
+
+TEST_F(RunTest, AFailedUploadIsLoggedAndPrintedWithStatus2ButNotShown) {
+  GoodShop();
+  Catalogue({1});
+  ftp_.connect_result = 0;
+  EXPECT_EQ(RunOnce(), kUploadFailed);
+  const std::string line = "ERRORE : FTP CONNESSIONE NON RIUSCITA : Connect() failed";
+  EXPECT_EQ(Log().back(), line);
+  EXPECT_EQ(Err(), line + "\n");
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(window_.calls().back(), "Unload()") << "a message box was shown";
+  EXPECT_FALSE(files_.IsOpen(2));
+}
 
 TEST_F(RunTest, AConfigurationErrorEndsWithStatus1) {
   EXPECT_EQ(RunOnce(), kConfigurationError);
@@ -79,6 +114,17 @@ TEST_F(RunTest, AFatalErrorIsLoggedPrintedAndShownWithStatus3) {
   EXPECT_FALSE(files_.IsOpen(2));
 }
 
+// Headless, a message box would only repeat on standard error what the report prints there.
+TEST_F(RunTest, AFatalErrorIsNotShownByAHostWithoutMessageBoxes) {
+  disk_.Put("C:\\NODO\\ORBIS.MDB");
+  window_.shows_message_boxes = false;
+  EXPECT_EQ(RunOnce(), kFatal);
+  const std::string line = "ERRORE : la tabella società non esiste in c:\\nodo\\orbis.mdb";
+  EXPECT_EQ(Err(), line + "\n");
+  EXPECT_EQ(Log().back(), line);
+  for (const std::string& call : window_.calls()) EXPECT_FALSE(call.starts_with("ShowMessage("));
+}
+
 TEST_F(RunTest, AMissingLogFolderIsReportedWithoutALog) {
   disk_.folders = {"c:\\orbis\\"};
   EXPECT_EQ(RunOnce(), kFatal);
@@ -104,7 +150,7 @@ TEST_F(RunTest, AnyExceptionIsAFatalErrorNeverAnAbort) {
     testing::RecordingWindow window;
     window.on_current_drive = c.fail;
     Form1 form{window, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
-    EXPECT_EQ(app::Run(window, form, run_log_, lock_, out_, err_, true), kFatal);
+    EXPECT_EQ(ExitStatusOf(app::Run(window, form, run_log_, lock_, out_, err_)), kFatal);
     EXPECT_EQ(Log(), (Lines{c.line}));
     EXPECT_TRUE(Err().starts_with(c.line + "\n")) << Err();
     EXPECT_EQ(window.calls().back(), "ShowMessage(" + c.line + ")");

@@ -262,6 +262,8 @@ void FltkWindow::Unload() {
 
 bool FltkWindow::Loaded() const { return loaded_; }
 
+bool FltkWindow::ShowsMessageBoxes() const { return true; }
+
 bool FltkWindow::Run(FormEvents& events) {
   events_ = &events;
   BuildForm();

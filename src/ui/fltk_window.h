@@ -56,6 +56,8 @@ class FltkWindow final : public WindowHost {
   // message box is closed) and the exception leaves Run, ShowMessage or ProcessPendingEvents,
   // whichever FLTK was working in. Form_Unload has not been raised then; Unload() still can.
   bool Run(FormEvents& events) override;
+  // True: a message is a modal box on the display.
+  bool ShowsMessageBoxes() const override;
 
   // The label nrposw shows while the window exists (FLTK's form: an "@" doubled), else the text
   // last set.

@@ -117,6 +117,7 @@ TEST_F(FltkWindowTest, FactoryChoosesTheFltkWindowWhenTheDisplayOpens) {
   std::unique_ptr<WindowHost> host = MakeWindowHost("c:");
   ASSERT_NE(dynamic_cast<FltkWindow*>(host.get()), nullptr);
   EXPECT_EQ(host->CurrentDrive(), "c:");
+  EXPECT_TRUE(host->ShowsMessageBoxes());
 }
 
 // A publication unloads Form1 inside Form_Load: no X window is ever made for it.

@@ -26,6 +26,8 @@ void HeadlessWindow::Unload() {
 
 bool HeadlessWindow::Loaded() const { return loaded_; }
 
+bool HeadlessWindow::ShowsMessageBoxes() const { return false; }
+
 bool HeadlessWindow::Run(FormEvents& events) {
   events_ = &events;
   loaded_ = true;

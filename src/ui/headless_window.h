@@ -34,6 +34,8 @@ class HeadlessWindow final : public WindowHost {
   // instead the run ends here: Unload() raises Form_Unload, which closes all files, and Run returns
   // true. When Form_Load unloaded the window itself, Run returns false. Called once.
   bool Run(FormEvents& events) override;
+  // False: a message goes to standard error.
+  bool ShowsMessageBoxes() const override;
 
   // The text of nrposw.
   const std::string& TillNumber() const { return till_number_; }

@@ -44,6 +44,9 @@ class WindowHost : public Window {
  public:
   // Returns true when the window was shown (Form_Load returned with the window still loaded).
   virtual bool Run(FormEvents& events) = 0;
+  // True when ShowMessage puts a box on a screen for someone to read and close; false when it only
+  // writes the text where the run's own reports go (standard error).
+  virtual bool ShowsMessageBoxes() const = 0;
 };
 
 }  // namespace catpub::ui

@@ -23,6 +23,8 @@ class RecordingWindow : public ui::WindowHost {
   std::function<void()> on_current_drive;
   // Raised by the first Unload, as the real window raises Form_Unload.
   ui::FormEvents* events = nullptr;
+  // What ShowsMessageBoxes says: true as the FLTK window, false as the headless window.
+  bool shows_message_boxes = true;
 
   // Every operation in order: "SetTillNumber(12)", "CurrentDrive()", "DisableTimer2()",
   // "ProcessPendingEvents()", "ShowMessage(text)", "Unload()".
@@ -57,6 +59,7 @@ class RecordingWindow : public ui::WindowHost {
     if (events != nullptr) events->Form_Unload();
   }
   bool Loaded() const override { return loaded_; }
+  bool ShowsMessageBoxes() const override { return shows_message_boxes; }
   bool Run(ui::FormEvents& form) override {
     events = &form;
     form.Form_Load();
