@@ -1,24 +1,23 @@
 #include "db/mdb_table_source.h"
 
-#include <signal.h>
-
 #include <filesystem>
 #include <mutex>
 #include <optional>
 
-#include "db/child_process.h"
 #include "db/database_file.h"
 #include "db/jet_page.h"
 #include "db/reader_protocol.h"
 #include "db/row_codec.h"
 #include "db/row_count.h"
 #include "db/row_stream.h"
+#include "platform/child_process.h"
 #include "platform/fatal_error.h"
 
 namespace catpub::db {
 namespace {
 
 using Outcome = RowStream::Outcome;
+using platform::ChildProcess;
 
 // The readings of one table count their rows together: a whole table is one part.
 class PartsTally {
@@ -126,7 +125,7 @@ class MdbRowCursor : public RowCursor, private ByteSource {
   FatalError Ended(const ChildProcess::Ending& ending) const {
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(file_, error);
-    if (ending.signal == SIGBUS && !size_error_ && !error && size < size_at_start_) {
+    if (ending.mapped_file_fault && !size_error_ && !error && size < size_at_start_) {
       return Damaged("il file si è accorciato (da " + std::to_string(size_at_start_) + " a " +
                      std::to_string(size) + " byte) mentre il lettore lo leggeva");
     }
