@@ -12,6 +12,7 @@
 #include "db/row_stream.h"
 #include "platform/child_process.h"
 #include "platform/fatal_error.h"
+#include "platform/this_process.h"
 
 namespace catpub::db {
 namespace {
@@ -157,12 +158,11 @@ class MdbRowCursor : public RowCursor, private ByteSource {
 }  // namespace
 
 std::filesystem::path ReaderOfProgram() {
-  std::error_code error;
-  const std::filesystem::path folder =
-      std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  const std::filesystem::path folder = platform::ProgramFile().parent_path();
   // CATPUB_READER_FROM_BINDIR is where the install puts the reader, relative to the program's
   // folder.
   std::filesystem::path installed = folder / CATPUB_READER_FROM_BINDIR / "catalog-publisher-reader";
+  std::error_code error;
   if (std::filesystem::is_regular_file(installed, error)) return installed;
   return folder / "catalog-publisher-reader";
 }
