@@ -1,11 +1,8 @@
 #include "db/first_row_index.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -16,7 +13,6 @@
 namespace catpub::db {
 namespace {
 
-constexpr size_t kHugePage = size_t{2} << 20;
 // Row blocks start small (most tables indexed are a few rows) and grow to a few huge pages; a row
 // larger than that gets a block of its own.
 constexpr size_t kFirstBlockSize = size_t{64} << 10;
@@ -28,48 +24,8 @@ constexpr size_t kFirstSlots = 1024;
 constexpr uint64_t kMostRowsReserved = uint64_t{1} << 21;
 constexpr size_t kRowAlignment = 8;
 constexpr size_t kPage = 4096;
-
-}  // namespace
-
-FirstRowIndex::Mapping::Mapping(size_t bytes) {
-  const bool huge = bytes >= kHugePage;
-  const size_t granule = huge ? kHugePage : size_t{4096};
-  size_ = (bytes + granule - 1) / granule * granule;
-  // Huge pages need a huge-page boundary: map one more, then give back what lies outside.
-  const size_t extra = huge ? kHugePage : 0;
-  void* mapped =
-      ::mmap(nullptr, size_ + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapped == MAP_FAILED) throw std::bad_alloc();
-  data_ = static_cast<char*>(mapped);
-  if (!huge) return;
-  auto address = reinterpret_cast<uintptr_t>(mapped);
-  uintptr_t aligned = (address + kHugePage - 1) / kHugePage * kHugePage;
-  if (aligned > address) ::munmap(mapped, aligned - address);
-  ::munmap(reinterpret_cast<void*>(aligned + size_), address + kHugePage - aligned);
-  data_ = reinterpret_cast<char*>(aligned);
-  ::madvise(data_, size_, MADV_HUGEPAGE);  // a wish; without huge pages all works the same
-}
-
-FirstRowIndex::Mapping::~Mapping() {
-  if (data_) ::munmap(data_, size_);
-}
-
-FirstRowIndex::Mapping::Mapping(Mapping&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-
-FirstRowIndex::Mapping& FirstRowIndex::Mapping::operator=(Mapping&& other) noexcept {
-  if (this != &other) {
-    if (data_) ::munmap(data_, size_);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-namespace {
-
-// Only tables that reach this size are worth a thread.
-constexpr size_t kPreparedAtLeast = kHugePage;
+// Only tables that reach this size (a huge page) are worth a thread.
+constexpr size_t kPreparedAtLeast = size_t{2} << 20;
 
 }  // namespace
 
@@ -189,11 +145,11 @@ void FirstRowIndex::Reserve(uint64_t rows) {
 }
 
 void FirstRowIndex::Resize(size_t count) {
-  Mapping old_memory = std::move(slot_memory_);
+  platform::MappedMemory old_memory = std::move(slot_memory_);
   const Slot* old = slots_;
   const size_t old_count = slot_count_;
   slot_count_ = count;
-  slot_memory_ = Mapping(slot_count_ * sizeof(Slot));
+  slot_memory_ = platform::MappedMemory(slot_count_ * sizeof(Slot));
   slots_ = reinterpret_cast<Slot*>(slot_memory_.data());
   std::fill_n(slots_, slot_count_, Slot{0, kEmpty});
   shift_ = 64 - std::countr_zero(slot_count_);
@@ -228,15 +184,15 @@ void FirstRowIndex::AddBlock(size_t needed) {
   const size_t block_size =
       blocks_.empty() ? kFirstBlockSize : std::min(2 * blocks_.back().capacity, kLargestBlockSize);
   size_t capacity = std::max(block_size, needed);
-  Mapping bytes;
+  platform::MappedMemory bytes;
   if (next_block_.mapping.valid()) {
-    Mapping prepared = next_block_.mapping.get();
+    platform::MappedMemory prepared = next_block_.mapping.get();
     if (next_block_.bytes >= needed) {
       bytes = std::move(prepared);
       capacity = next_block_.bytes;
     }
   }
-  if (!bytes.data()) bytes = Mapping(capacity);
+  if (!bytes.data()) bytes = platform::MappedMemory(capacity);
   blocks_.push_back(Block{std::move(bytes), 0, capacity});
   const size_t next_size = std::min(2 * capacity, kLargestBlockSize);
   if (next_size >= kPreparedAtLeast) {
@@ -244,7 +200,7 @@ void FirstRowIndex::AddBlock(size_t needed) {
     // Mapped and faulted in (one write a page) on another thread, so that the kernel clears the
     // pages there.
     next_block_.mapping = InBackground([next_size] {
-      Mapping mapping(next_size);
+      platform::MappedMemory mapping(next_size);
       for (size_t at = 0; at < mapping.size(); at += kPage) mapping.data()[at] = 0;
       return mapping;
     });

@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/mapped_memory.h"
+
 namespace catpub::db {
 
 class FirstRowIndex {
@@ -63,31 +65,15 @@ class FirstRowIndex {
     int64_t key;
     Location location;
   };
-  // Memory mapped for the index alone, asking the kernel for huge pages: lookups land anywhere in
-  // a hundred megabytes, and with 4 KiB pages nearly each one would also miss the TLB.
-  class Mapping {
-   public:
-    Mapping() = default;
-    explicit Mapping(size_t bytes);
-    ~Mapping();
-    Mapping(Mapping&& other) noexcept;
-    Mapping& operator=(Mapping&& other) noexcept;
-    char* data() const { return data_; }
-    size_t size() const { return size_; }
-
-   private:
-    char* data_ = nullptr;
-    size_t size_ = 0;
-  };
   struct Block {
-    Mapping bytes;
+    platform::MappedMemory bytes;
     size_t used = 0;
     size_t capacity = 0;
   };
 
   // A mapping being made ready on another thread, and the size it was asked for.
   struct Prepared {
-    std::future<Mapping> mapping;
+    std::future<platform::MappedMemory> mapping;
     size_t bytes = 0;
   };
 
@@ -103,7 +89,7 @@ class FirstRowIndex {
   std::string_view RowAt(Location location) const;
   void PrefetchRow(Location location) const;
 
-  Mapping slot_memory_;
+  platform::MappedMemory slot_memory_;
   Slot* slots_ = nullptr;
   size_t slot_count_ = 0;
   int shift_ = 64;

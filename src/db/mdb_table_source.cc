@@ -1,24 +1,24 @@
 #include "db/mdb_table_source.h"
 
-#include <signal.h>
-
 #include <filesystem>
 #include <mutex>
 #include <optional>
 
-#include "db/child_process.h"
 #include "db/database_file.h"
 #include "db/jet_page.h"
 #include "db/reader_protocol.h"
 #include "db/row_codec.h"
 #include "db/row_count.h"
 #include "db/row_stream.h"
+#include "platform/child_process.h"
 #include "platform/fatal_error.h"
+#include "platform/this_process.h"
 
 namespace catpub::db {
 namespace {
 
 using Outcome = RowStream::Outcome;
+using platform::ChildProcess;
 
 // The readings of one table count their rows together: a whole table is one part.
 class PartsTally {
@@ -126,7 +126,7 @@ class MdbRowCursor : public RowCursor, private ByteSource {
   FatalError Ended(const ChildProcess::Ending& ending) const {
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(file_, error);
-    if (ending.signal == SIGBUS && !size_error_ && !error && size < size_at_start_) {
+    if (ending.mapped_file_fault && !size_error_ && !error && size < size_at_start_) {
       return Damaged("il file si è accorciato (da " + std::to_string(size_at_start_) + " a " +
                      std::to_string(size) + " byte) mentre il lettore lo leggeva");
     }
@@ -158,12 +158,11 @@ class MdbRowCursor : public RowCursor, private ByteSource {
 }  // namespace
 
 std::filesystem::path ReaderOfProgram() {
-  std::error_code error;
-  const std::filesystem::path folder =
-      std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  const std::filesystem::path folder = platform::ProgramFile().parent_path();
   // CATPUB_READER_FROM_BINDIR is where the install puts the reader, relative to the program's
   // folder.
   std::filesystem::path installed = folder / CATPUB_READER_FROM_BINDIR / "catalog-publisher-reader";
+  std::error_code error;
   if (std::filesystem::is_regular_file(installed, error)) return installed;
   return folder / "catalog-publisher-reader";
 }

@@ -20,7 +20,7 @@ class Clock {
   virtual LocalTime Now() = 0;
 };
 
-// The system clock in the machine's local time.
+// The system clock in the machine's local time (posix_clock.cc).
 class SystemClock : public Clock {
  public:
   LocalTime Now() override;

@@ -2,7 +2,8 @@
 // run cleanly instead of killing it where it stands. The handler only notes the signal; the run
 // looks at the note where it waits or loops (the walk of codean, the FTP transfer, the wait for
 // another run, the window's wait) and ends through its normal failure path, which ends the reader
-// processes, removes the temporary export and reports the interruption.
+// processes, removes the temporary export and reports the interruption. The handlers are the
+// system's (posix_interruption.cc).
 #pragma once
 
 #include "platform/fatal_error.h"

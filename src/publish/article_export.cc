@@ -3,10 +3,8 @@
 #include <chrono>
 #include <optional>
 #include <string_view>
-#include <thread>
 #include <utility>
 
-#include "db/file_stamp.h"
 #include "db/lookups_ahead.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
@@ -282,9 +280,9 @@ using Reading = std::optional<uint64_t>;
 // failed while the file changed: the new export is then discarded.
 std::optional<Reading> ExportOnce(const std::string& dataDbPath, db::DataSource& codean,
                                   db::DataSource& listi01, platform::NumberedFiles& files,
-                                  platform::FileSystem& fs,
-                                  const std::optional<db::FileStamp>& before) {
-  auto changed = [&] { return db::StampOf(fs.LocalPath(dataDbPath)) != before; };
+                                  platform::FileSystem& fs, platform::FileStamps& stamps,
+                                  const std::optional<platform::FileStamp>& before) {
+  auto changed = [&] { return stamps.StampOf(fs.LocalPath(dataDbPath)) != before; };
   try {
     codean.SetDatabaseName(dataDbPath);
     codean.SetRecordSource("select * from codean ");
@@ -315,15 +313,16 @@ std::optional<Reading> ExportOnce(const std::string& dataDbPath, db::DataSource&
 
 std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSource& codean,
                                        db::DataSource& listi01, platform::NumberedFiles& files,
-                                       platform::FileSystem& fs) {
+                                       platform::FileSystem& fs, platform::FileStamps& stamps,
+                                       const platform::Sleep& sleep) {
   // Here, once, before any reading: the export makes these files and alone knows their names; it
   // runs only while the run holds the shop, so none of them belongs to a run still going; and the
   // space they hold is freed before the new export needs it.
   RemoveLeftoverExports(fs);
   for (int reading = 1;; ++reading) {
-    const std::optional<db::FileStamp> before = db::StampOf(fs.LocalPath(dataDbPath));
+    const std::optional<platform::FileStamp> before = stamps.StampOf(fs.LocalPath(dataDbPath));
     if (std::optional<Reading> written =
-            ExportOnce(dataDbPath, codean, listi01, files, fs, before)) {
+            ExportOnce(dataDbPath, codean, listi01, files, fs, stamps, before)) {
       return *written;
     }
     if (reading == kReadings) {
@@ -333,7 +332,7 @@ std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSo
     }
     codean.ForgetRows();
     listi01.ForgetRows();
-    std::this_thread::sleep_for(kPauseBetweenReadings);
+    sleep(kPauseBetweenReadings);
   }
 }
 

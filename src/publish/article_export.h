@@ -8,8 +8,10 @@
 #include <string>
 
 #include "db/data_source.h"
+#include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/numbered_files.h"
+#include "platform/steady_time.h"
 #include "publish/export_path.h"
 #include "publish/export_temp_files.h"
 
@@ -37,13 +39,16 @@ inline constexpr int kExportFileNumber = 5;
 // missing database, table or column; a write failure. The partly written file is then removed and
 // the previous export file is left as it was.
 //
-// The shop's software may write the data database meanwhile: its size and modification time are
-// noted before codean is read, and when either differs once the export is complete (or when the
-// reading failed meanwhile), the new file is discarded and the database read again after a short
-// pause. After three readings that each saw the file change, throws FatalError saying that the
-// database kept changing.
+// The shop's software may write the data database meanwhile: its stamp (size and modification
+// time, from `stamps`) is noted before codean is read, and when it differs once the export is
+// complete (or when the reading failed meanwhile), the new file is discarded and the database read
+// again after a short pause (`sleep`). After three readings that each saw the file change, throws
+// FatalError saying that the database kept changing. The stamps are the file system's and the
+// pause is slept, unless a test gives its own.
 std::optional<uint64_t> ExportArticles(const std::string& dataDbPath, db::DataSource& codean,
                                        db::DataSource& listi01, platform::NumberedFiles& files,
-                                       platform::FileSystem& fs);
+                                       platform::FileSystem& fs,
+                                       platform::FileStamps& stamps = platform::SystemFileStamps(),
+                                       const platform::Sleep& sleep = platform::SleepFor);
 
 }  // namespace catpub::publish

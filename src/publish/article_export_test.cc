@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,12 +11,13 @@
 #include "fakes/fake_platform.h"
 #include "fakes/in_memory_tables.h"
 #include "platform/fatal_error.h"
-#include "support/temp_dir.h"
 
 namespace catpub::publish {
 namespace {
 
+using std::chrono::milliseconds;
 using testing::FakeDisk;
+using testing::FakeFileStamps;
 using testing::FakeFileSystem;
 using testing::FakeNumberedFiles;
 using testing::InMemoryTables;
@@ -97,7 +97,7 @@ class ArticleExportTest : public ::testing::Test {
   bool Run(const std::string& data_db = kDataDb) {
     db::DataSource codean(tables_);
     db::DataSource listi01(tables_);
-    return ExportArticles(data_db, codean, listi01, files_, fs_).has_value();
+    return ExportArticles(data_db, codean, listi01, files_, fs_, stamps_, sleep_).has_value();
   }
   // The message of the fatal error the export must end with.
   std::string RunFailing(const std::string& data_db = kDataDb) {
@@ -120,6 +120,10 @@ class ArticleExportTest : public ::testing::Test {
   FakeDisk disk_;
   RecordingFiles files_{disk_};
   FakeFileSystem fs_{disk_};
+  FakeFileStamps stamps_;
+  // The pauses the export took; none is waited for.
+  std::vector<milliseconds> pauses_;
+  platform::Sleep sleep_ = [this](milliseconds pause) { pauses_.push_back(pause); };
 };
 
 TEST_F(ArticleExportTest, OneLinePerArticleInBarcodeOrderThroughATemporaryFile) {
@@ -506,19 +510,19 @@ TEST_F(ArticleExportTest, MissingExportFolderEndsTheExport) {
 
 // ---- A data database that the shop's software writes during the export -------------------
 
-// The data database as a real file that the shop's software appends to each time codean is opened,
-// for the first `writes` openings; while it writes, listi01 reads as damaged when `torn` is set.
+// The data database as the shop's software writes to it each time codean is opened, for the first
+// `writes` openings; while it writes, listi01 reads as damaged when `torn` is set.
 class WrittenDuringTheExport : public db::TableSource {
  public:
-  WrittenDuringTheExport(InMemoryTables& tables, std::filesystem::path file, int writes, bool torn)
-      : tables_(tables), file_(std::move(file)), writes_(writes), torn_(torn) {
-    std::ofstream(file_, std::ios::binary) << "mdb";
+  WrittenDuringTheExport(InMemoryTables& tables, FakeFileStamps& stamps, int writes, bool torn)
+      : tables_(tables), stamps_(stamps), writes_(writes), torn_(torn) {
+    stamps_.stamps[kDataDb] = platform::FileStamp{8192, 0};
   }
   std::unique_ptr<db::RowCursor> OpenTable(const std::string& database,
                                            const std::string& table) override {
     if (table == "codean") {
       ++openings;
-      if (writing_ = writes_-- > 0; writing_) std::ofstream(file_, std::ios::app) << "+";
+      if (writing_ = writes_-- > 0; writing_) stamps_.Write(kDataDb);
     }
     if (table == "listi01" && writing_ && torn_)
       throw FatalError("la tabella listi01 è danneggiata");
@@ -535,7 +539,7 @@ class WrittenDuringTheExport : public db::TableSource {
 
  private:
   InMemoryTables& tables_;
-  std::filesystem::path file_;
+  FakeFileStamps& stamps_;
   int writes_;
   bool torn_;
   bool writing_ = false;
@@ -543,19 +547,6 @@ class WrittenDuringTheExport : public db::TableSource {
 
 class ChangingDatabaseTest : public ArticleExportTest {
  protected:
-  // The data database at a real file; other paths as the fake has them.
-  class RealDataFile : public FakeFileSystem {
-   public:
-    RealDataFile(FakeDisk& disk, std::filesystem::path file)
-        : FakeFileSystem(disk), file_(std::move(file)) {}
-    std::filesystem::path LocalPath(const std::string& path) override {
-      return path == kDataDb ? file_ : FakeFileSystem::LocalPath(path);
-    }
-
-   private:
-    std::filesystem::path file_;
-  };
-
   ChangingDatabaseTest() {
     Codean({Barcode(kNull, int32_t{1}, std::string("8001234567890"))});
     Listi01({Price(1)});
@@ -564,24 +555,24 @@ class ChangingDatabaseTest : public ArticleExportTest {
 
   // The export's outcome: "written", or the message of its fatal error.
   std::string Export(WrittenDuringTheExport& source) {
-    RealDataFile fs(disk_, file_.path() / "dati.mdb");
     db::DataSource codean(source);
     db::DataSource listi01(source);
+    pauses_.clear();
     try {
-      return ExportArticles(kDataDb, codean, listi01, files_, fs) ? "written" : "nothing";
+      return ExportArticles(kDataDb, codean, listi01, files_, fs_, stamps_, sleep_) ? "written"
+                                                                                    : "nothing";
     } catch (const FatalError& error) {
       return ReportLine(error);
     }
   }
-
-  testing::TempDir file_;
 };
 
 TEST_F(ChangingDatabaseTest, ADatabaseWrittenDuringTheExportIsReadAgain) {
   for (bool torn : {false, true}) {
-    WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 2, torn);
+    WrittenDuringTheExport source(tables_, stamps_, 2, torn);
     EXPECT_EQ(Export(source), "written") << torn;
     EXPECT_EQ(source.openings, 3);
+    EXPECT_EQ(pauses_, (std::vector<milliseconds>{milliseconds(200), milliseconds(200)}));
     EXPECT_EQ(Exported(), std::vector<std::string>{kLatteLine});
     EXPECT_FALSE(disk_.Has(ExportTempPath()));
     disk_.Put(kExportPath, {"previous"});
@@ -590,21 +581,23 @@ TEST_F(ChangingDatabaseTest, ADatabaseWrittenDuringTheExportIsReadAgain) {
 
 TEST_F(ChangingDatabaseTest, ADatabaseThatKeepsChangingEndsTheRun) {
   for (bool torn : {false, true}) {
-    WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 3, torn);
+    WrittenDuringTheExport source(tables_, stamps_, 3, torn);
     EXPECT_EQ(Export(source),
               "ERRORE : il database C:\\ORBIS\\DATI.MDB è cambiato mentre veniva letto, 3 volte "
               "di seguito: l'esportazione non è stata pubblicata")
         << torn;
     EXPECT_EQ(source.openings, 3);
+    EXPECT_EQ(pauses_, (std::vector<milliseconds>{milliseconds(200), milliseconds(200)}));
     ExpectPreviousExportKept();
   }
 }
 
 TEST_F(ChangingDatabaseTest, DamageOfAFileThatStaysTheSameIsReportedAtOnce) {
-  WrittenDuringTheExport source(tables_, file_.path() / "dati.mdb", 0, false);
+  WrittenDuringTheExport source(tables_, stamps_, 0, false);
   tables_.Put(kDataDb, "listi01", MemoryTable{{"codart"}, {{int32_t{1}}}, 0});
   EXPECT_NE(Export(source).find("riga danneggiata 0"), std::string::npos);
   EXPECT_EQ(source.openings, 1);
+  EXPECT_TRUE(pauses_.empty());
   ExpectPreviousExportKept();
 }
 

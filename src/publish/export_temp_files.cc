@@ -1,12 +1,11 @@
 #include "publish/export_temp_files.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "platform/fold_case.h"
+#include "platform/this_process.h"
 #include "publish/export_path.h"
 
 namespace catpub::publish {
@@ -33,7 +32,8 @@ bool IsExportTempName(std::string_view name) {
 }  // namespace
 
 std::string ExportTempPath() {
-  return std::string(kExportPath) + "." + std::to_string(::getpid()) + std::string(kTempEnd);
+  return std::string(kExportPath) + "." + std::to_string(platform::ProcessId()) +
+         std::string(kTempEnd);
 }
 
 void RemoveLeftoverExports(platform::FileSystem& fs) {

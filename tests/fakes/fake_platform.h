@@ -1,15 +1,18 @@
-// In-memory stand-ins for the file system, the numbered files and the clock. Files live in one map
-// from Windows path (compared without regard to case) to their lines, so tests assert on exactly
-// what the program wrote and in which order.
+// In-memory stand-ins for the file system, the numbered files, the file stamps and the clock. Files
+// live in one map from Windows path (compared without regard to case) to their lines, so tests
+// assert on exactly what the program wrote and in which order.
 #pragma once
 
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/fatal_error.h"
+#include "platform/file_stamps.h"
 #include "platform/file_system.h"
 #include "platform/fold_case.h"
 #include "platform/numbered_files.h"
@@ -112,6 +115,24 @@ class FakeNumberedFiles : public platform::NumberedFiles {
 
   FakeDisk& disk_;
   std::map<int, std::string> open_;
+};
+
+// Stamps by local path, as tests give them: a file has none until it is given one.
+class FakeFileStamps : public platform::FileStamps {
+ public:
+  std::optional<platform::FileStamp> StampOf(const std::filesystem::path& file) override {
+    auto found = stamps.find(file);
+    if (found == stamps.end()) return std::nullopt;
+    return found->second;
+  }
+  // What another program's write does to the file's stamp: one byte longer, modified later.
+  void Write(const std::filesystem::path& file) {
+    platform::FileStamp& stamp = stamps[file];
+    ++stamp.size;
+    stamp.modified_ns += 1000000;
+  }
+
+  std::map<std::filesystem::path, platform::FileStamp> stamps;
 };
 
 class FakeClock : public platform::Clock {

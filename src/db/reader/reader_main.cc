@@ -13,13 +13,6 @@
 // starts from a small, clean address space, so the memory limit means what it says, shares no state
 // (heap locks, open files, signal handlers) with the parent, and keeps libmdb out of the parent
 // entirely.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +26,11 @@
 #include "db/reader/mdb_table_reader.h"
 #include "db/reader_protocol.h"
 #include "platform/address_sanitizer.h"
+#include "platform/binary_output.h"
+#include "platform/environment.h"
 #include "platform/fatal_error.h"
+#include "platform/mapped_file.h"
+#include "platform/memory_limit.h"
 
 #ifdef CATPUB_ASAN
 // AddressSanitizer reserves terabytes of address space, so an address-space limit cannot apply; a
@@ -46,32 +43,6 @@ namespace {
 constexpr int kUsage = 2;
 constexpr int kPipeBroken = 3;
 
-// Writes all of `bytes` to `fd`; exits when the parent is gone (nobody is left to tell).
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) std::_Exit(kPipeBroken);
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-}
-
-// The database file mapped read-only into memory; empty when it cannot be (libmdb then reads the
-// file itself and reports what is wrong).
-std::string_view MapFile(const char* path) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  struct stat info {};
-  void* mapped = MAP_FAILED;
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-    mapped = ::mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
-  }
-  ::close(fd);
-  if (mapped == MAP_FAILED) return {};
-  ::madvise(mapped, static_cast<size_t>(info.st_size), MADV_SEQUENTIAL);
-  return std::string_view(static_cast<const char*>(mapped), static_cast<size_t>(info.st_size));
-}
-
 // Limits the address space to `megabytes` beyond what is mapped already (the database file).
 void LimitMemory(std::string_view megabytes) {
   uint64_t limit = 0;
@@ -80,16 +51,7 @@ void LimitMemory(std::string_view megabytes) {
     std::fprintf(stderr, "limite di memoria non valido: %s\n", std::string(megabytes).c_str());
     std::_Exit(kUsage);
   }
-#ifndef CATPUB_ASAN
-  uint64_t mapped = 0;
-  if (std::FILE* status = std::fopen("/proc/self/statm", "r")) {
-    unsigned long pages = 0;
-    if (std::fscanf(status, "%lu", &pages) == 1) mapped = uint64_t{pages} * 4096;
-    std::fclose(status);
-  }
-  rlimit bound{mapped + (limit << 20), mapped + (limit << 20)};
-  ::setrlimit(RLIMIT_AS, &bound);
-#endif
+  catpub::platform::LimitThisProcessMemory(limit);
 }
 
 // "K/COUNT" with K < COUNT; nullopt when it is not that.
@@ -120,23 +82,27 @@ int main(int argc, char** argv) {
   }
   const std::string path(args[1]);
   const std::string table(args[2]);
-  const std::string_view file = MapFile(path.c_str());
+  // Mapped when it can be; empty otherwise, and libmdb then reads the file itself and reports
+  // what is wrong.
+  const catpub::platform::MappedFile mapped(path);
+  const std::string_view file = mapped.bytes();
   LimitMemory(args[0].substr(kMemoryLimitFlag.size()));
   // The frames go out on a copy of standard output; whatever libmdb prints there goes to standard
   // error with its warnings instead of into the frames.
-  const int out = ::dup(1);
-  if (out < 0 || ::dup2(2, 1) < 0) return kPipeBroken;
+  const std::optional<catpub::platform::BinaryOutput> out =
+      catpub::platform::BinaryOutput::TakeStandardOutput();
+  if (!out) return kPipeBroken;
   // libmdb's environment switches (output character set, search path, debug printing) stay off.
-  ::unsetenv("MDBICONV");
-  ::unsetenv("MDBPATH");
-  ::unsetenv("MDBOPTS");
+  catpub::platform::RemoveFromEnvironment("MDBICONV");
+  catpub::platform::RemoveFromEnvironment("MDBPATH");
+  catpub::platform::RemoveFromEnvironment("MDBOPTS");
 
   using catpub::db::wire::FailureKind;
-  catpub::db::reader::FrameWriter writer([out, file](std::string_view bytes) {
-    WriteAll(out, bytes);
-    // The pages read so far leave this process's resident memory (they stay in the page cache,
-    // and come back if read again): the reader's footprint stays small for any file size.
-    if (!file.empty()) ::madvise(const_cast<char*>(file.data()), file.size(), MADV_DONTNEED);
+  catpub::db::reader::FrameWriter writer([&out, &mapped](std::string_view bytes) {
+    // Nobody is left to tell when the parent is gone.
+    if (!out->Write(bytes)) std::_Exit(kPipeBroken);
+    // The reader's footprint stays small for any file size.
+    mapped.ReleaseResidentPages();
   });
   try {
     catpub::db::reader::TableRead read =

@@ -1,10 +1,9 @@
-#include "platform/interruption.h"
-
 #include <signal.h>
 
 #include <atomic>
 
 #include "platform/fatal_error.h"
+#include "platform/interruption.h"
 
 namespace catpub::platform {
 namespace {

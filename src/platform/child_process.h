@@ -3,18 +3,22 @@
 // standard error is captured (the beginning of it is kept) instead of reaching the user's terminal.
 // The child is always reaped, and no descriptor of the parent leaks into it. The parent only ever
 // reads from the child, so a child that dies never raises SIGPIPE here.
+//
+// The system's side (starting, pipes, waiting, killing) is in posix_child_process.cc; what any
+// system shares (the captured errors, the watchdog's words) in child_process.cc.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/fatal_error.h"
 #include "platform/steady_time.h"
 
-namespace catpub::db {
+namespace catpub::platform {
 
 class ChildProcess {
  public:
@@ -22,7 +26,7 @@ class ChildProcess {
   // handling, and the parent's environment. Throws FatalError when it cannot be started. The idle
   // limit is measured by `now`.
   ChildProcess(const std::vector<std::string>& argv, std::chrono::milliseconds idle_limit,
-               platform::SteadyNow now = std::chrono::steady_clock::now);
+               SteadyNow now = std::chrono::steady_clock::now);
   // Kills and reaps a child that is still running.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -36,7 +40,9 @@ class ChildProcess {
   struct Ending {
     bool clean = false;       // exited with status 0
     std::string description;  // "uscito con stato 3", "terminato dal segnale 11 (...)"
-    int signal = 0;           // the signal that killed it, if one did
+    // Killed for touching a page of a mapped file that is no longer there (SIGBUS): the file got
+    // shorter under it.
+    bool mapped_file_fault = false;
   };
   // Waits for the child to end, at most the idle limit, killing it when it does not; reaps it.
   Ending Finish();
@@ -45,22 +51,26 @@ class ChildProcess {
 
   // The child's standard error so far, on one line, shortened to at most `limit` characters.
   std::string ErrorOutput(size_t limit = 600) const;
-  pid_t pid() const { return pid_; }
 
  private:
+  // The process and the parent's ends of its pipes, as the system knows them.
+  struct System;
+
+  // What could not be started, by its program name only: its folder is this machine's, not the
+  // shop's.
+  static FatalError CannotStart(const std::string& program, const std::string& reason);
   // Waits for the output or the stalling; false when stalled.
   bool WaitForOutput();
   void DrainErrors();
-  // waitpid() for the child: its wait status.
-  int Wait();
-  Ending Reap(int wait_status);
+  // Keeps the beginning of the child's standard error; counts the rest.
+  void KeepErrors(std::string_view chunk);
+  // Notes that the child is reaped and ended as `ending` says, or as stalled when the watchdog
+  // killed it; takes what is left of its standard error.
+  void Reaped(Ending ending);
 
+  std::unique_ptr<System> system_;
   std::chrono::milliseconds idle_limit_;
-  platform::SteadyNow now_;
-  pid_t pid_ = -1;
-  int pidfd_ = -1;
-  int out_fd_ = -1;
-  int err_fd_ = -1;
+  SteadyNow now_;
   bool reaped_ = false;
   bool killed_by_watchdog_ = false;
   Ending ending_;
@@ -68,4 +78,4 @@ class ChildProcess {
   size_t errors_dropped_ = 0;
 };
 
-}  // namespace catpub::db
+}  // namespace catpub::platform
