@@ -15,6 +15,7 @@
 #include "publish/export_failure.h"
 #include "publish/export_row.h"
 #include "publish/export_writer.h"
+#include "publish/fixed_text.h"
 #include "publish/leading_number.h"
 #include "publish/number_text.h"
 #include "publish/regional_number.h"
@@ -33,11 +34,14 @@ constexpr size_t kShownCharacters = 60;
 constexpr int kReadings = 3;
 constexpr std::chrono::milliseconds kPauseBetweenReadings{200};
 
-// The value as a message shows it: texts quoted, long ones cut.
+// The value as a message shows it: texts quoted, long ones cut between characters.
 std::string Shown(const db::Value& value) {
   std::string text;
   if (!AppendValueText(value, text)) return "(data fuori limite)";
-  if (text.size() > kShownCharacters) text = text.substr(0, kShownCharacters) + "...";
+  if (const std::string_view kept = FirstCharacters(text, kShownCharacters);
+      kept.size() < text.size()) {
+    text = std::string(kept) + "...";
+  }
   if (std::holds_alternative<std::string>(value)) return '"' + text + '"';
   return text;
 }

@@ -362,6 +362,17 @@ TEST_F(ArticleExportTest, ArticleCodeThatIsNoLongEndsTheExport) {
   }
 }
 
+// A long value is shown by its first 60 characters, never by a part of one.
+TEST_F(ArticleExportTest, ALongValueInAMessageIsCutBetweenCharacters) {
+  std::string accented;
+  for (int i = 0; i < 61; ++i) accented += "\xC3\x88";  // "È"
+  Codean({Barcode(kNull, accented, std::string("8000000000001"))});
+  Listi01({Price(1)});
+  EXPECT_EQ(RunFailing(), "ERRORE : valore non numerico \"" + accented.substr(0, 120) +
+                              "...\" in codean.codare (riga 1 di codean, codice a barre "
+                              "8000000000001)");
+}
+
 TEST_F(ArticleExportTest, PriceThatIsNoNumberEndsTheExport) {
   Row price = Price(1);
   price[7] = std::string("uno");
