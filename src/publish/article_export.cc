@@ -135,12 +135,11 @@ class ArticleWalk {
 
   void ProcessRow() {
     prices_ahead_.Prepare();
-    ExportWriter::Line& line = writer_.Next();
-    line.row.StartRow();
     article_.reset();
     if (Excluded()) return;
     article_ = ArticleCode();
     if (!FindPrice(*article_)) return;
+    ExportWriter::Line& line = writer_.Next();
     FillRow(line.row);
     line.place = Place();
     writer_.Commit();
@@ -184,7 +183,7 @@ class ArticleWalk {
     row.ricart = listi01_.Field(ricart_.column);
     row.przsal = CurrencyOf(przsal_);
     const db::Value& codafo = listi01_.Field(codafo_.column);
-    if (db::IsNull(codafo)) return;  // codafo stays blank, the supplier number 0
+    if (db::IsNull(codafo)) return;  // codafo stays blank, the supplier number 0 (Next)
     AssignText(listi01_, kListi01, codafo_, row.codafo);
     if (std::optional<double> number = NumericValue(row.codafo.view())) {
       row.supplier_number = *number;
