@@ -249,6 +249,14 @@ TEST_F(ArticleExportTest, ExcludedRowsAskNothingOfThePriceList) {
   EXPECT_TRUE(Run());
   EXPECT_TRUE(Exported().empty());
   EXPECT_EQ(tables_.opened(), std::vector<std::string>{"codean"});
+
+  // Nor among other rows, which are read ahead of the one exported.
+  Codean({Barcode(kNull, int32_t{1}, std::string("8000000000001")),
+          Barcode(std::string("5"), std::string("12A"), kNull), Barcode(int32_t{5}, kNull, kNull),
+          Barcode(kNull, int32_t{1}, std::string("8000000000004"))});
+  Listi01({Price(1)});
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Exported(), (std::vector<std::string>{Line("8000000000001"), Line("8000000000004")}));
 }
 
 TEST_F(ArticleExportTest, FieldsAreCutPaddedAndWrittenUnquoted) {
