@@ -87,4 +87,8 @@ const std::vector<Value>* DataSource::RowAhead(size_t distance) {
   return walk_->Ahead(distance);
 }
 
+void DataSource::PrefetchWhere(int64_t value, FirstRowIndex::Prefetch what) const {
+  if (const IndexedTable* index = indexes_.last()) index->first_rows.PrefetchFor(value, what);
+}
+
 }  // namespace catpub::db

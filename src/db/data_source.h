@@ -55,6 +55,23 @@ class DataSource {
   const Value& Field(std::string_view column) const;
   bool IsNull(std::string_view column) const { return db::IsNull(Field(column)); }
 
+  // For a caller that prepares for the rows to come (db/lookup_walk.h). Only while walking a whole
+  // table: the row `distance` rows after the current one (1 is the next, at most
+  // ReadAhead::kMostAhead), read early; nullptr past the last row, and once a row up to it cannot
+  // be read (the MoveNext that reaches that row throws its failure). Valid until the next
+  // MoveNext or Refresh.
+  const std::vector<Value>* RowAhead(size_t distance);
+  // A bound column's value in a row that RowAhead gave. Throws as Field does.
+  const Value& FieldAhead(const std::vector<Value>& row, Column column) const {
+    const size_t position = positions_[column.bound];
+    if (position == kMissing) FailField(bound_names_[column.bound]);
+    return row[position];
+  }
+  // A hint that changes nothing: a "where" query for `value`, on the table and column of the last
+  // one, is coming. kSlot asks for the place of the value in the index, kRow (later, once that
+  // has arrived) for the row it names. Nothing before the first "where" query.
+  void PrefetchWhere(int64_t value, FirstRowIndex::Prefetch what) const;
+
   const std::string& database_name() const { return database_; }
 
   // Drops every row read so far (the walk, the rows kept for where queries): the next Refresh reads
@@ -62,14 +79,10 @@ class DataSource {
   void ForgetRows();
 
  private:
-  friend class LookupsAhead;  // reads the walk ahead and warms the index for the queries to come
-
   static constexpr size_t kMissing = ~size_t{0};
   // Finds the bound columns in the current record set's columns.
   void PlaceBoundColumns();
   [[noreturn]] void FailField(std::string_view column) const;
-  // While walking a whole table: the row `distance` rows after the current one (ReadAhead).
-  const std::vector<Value>* RowAhead(size_t distance);
 
   FirstRowIndexes indexes_;
   TableSource& tables_;

@@ -10,11 +10,10 @@ void AppendSubject(const FailureFields& fields, std::string& line) {
   if (!fields.file.empty()) line += (fields.column.empty() ? " " : " di ") + fields.file;
 }
 
-void AppendPlace(const FailureFields& fields, std::string& line) {
-  if (fields.row == 0) return;
-  line += " (riga " + std::to_string(fields.row) + " di codean";
-  if (fields.article) line += ", articolo " + std::to_string(*fields.article);
-  if (fields.barcode) line += ", codice a barre " + *fields.barcode;
+void AppendPlace(const RowPlace& place, std::string& line) {
+  if (place.row == 0) return;
+  line += " (riga " + std::to_string(place.row) + " di " + place.table;
+  for (const auto& [label, value] : place.known_by) line += ", " + label + ' ' + value;
   line += ')';
 }
 
@@ -51,7 +50,7 @@ std::string ReportLine(const FatalError& error) {
   if (!fields.reason.empty()) line += ": " + fields.reason;
   if (!fields.server_step.empty()) line += ' ' + fields.server_step;
   if (!fields.server_reply.empty()) line += " : " + fields.server_reply;
-  AppendPlace(fields, line);
+  AppendPlace(fields.place, line);
   return line;
 }
 

@@ -3,16 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace catpub {
 namespace {
 
-// The error as the walk over codean leaves it: its place, and the export named as what failed.
-FatalError InWalk(FatalError error, long row, std::optional<int32_t> article,
-                  std::optional<std::string> barcode, const char* activity = "") {
-  error.fields().row = row;
-  error.fields().article = article;
-  error.fields().barcode = std::move(barcode);
+// The error as the export's walk over codean leaves it: its place, and the export named as what
+// failed.
+FatalError InWalk(FatalError error, long row,
+                  std::vector<std::pair<std::string, std::string>> known_by,
+                  const char* activity = "") {
+  error.fields().place = RowPlace{"codean", row, std::move(known_by)};
   error.fields().activity = activity;
   return error;
 }
@@ -37,31 +39,40 @@ TEST(ReportLineTest, ComposesTheLineFromTheFields) {
            .InFile("C:\\ORBIS\\DATI.MDB"),
        "ERRORE : valore non intero a 32 bit in utenti.nrpos di C:\\ORBIS\\DATI.MDB"},
       {"the full place of the walk",
-       InWalk(FatalError("valore Null").InColumn("listi01", "desart"), 3, 1234, "8001234567890"),
+       InWalk(FatalError("valore Null").InColumn("listi01", "desart"), 3,
+              {{"articolo", "1234"}, {"codice a barre", "8001234567890"}}),
        "ERRORE : valore Null in listi01.desart (riga 3 di codean, articolo 1234, codice a barre "
        "8001234567890)"},
       {"an article whose barcode does not read",
-       InWalk(FatalError("data fuori limite").InColumn("listi01", "ricart"), 2, 7, std::nullopt),
+       InWalk(FatalError("data fuori limite").InColumn("listi01", "ricart"), 2,
+              {{"articolo", "7"}}),
        "ERRORE : data fuori limite in listi01.ricart (riga 2 di codean, articolo 7)"},
       {"a barcode before the article code is known",
        InWalk(FatalError("valore non numerico \"12A\"").InColumn("codean", "codare"), 1,
-              std::nullopt, "8000000000001"),
+              {{"codice a barre", "8000000000001"}}),
        "ERRORE : valore non numerico \"12A\" in codean.codare (riga 1 di codean, codice a barre "
        "8000000000001)"},
       {"a row being read, and the export named",
-       InWalk(FatalError("riga danneggiata"), 4, std::nullopt, std::nullopt, kExport),
+       InWalk(FatalError("riga danneggiata"), 4, {}, kExport),
        "ERRORE : esportazione articoli: riga danneggiata (riga 4 di codean)"},
       {"a file, a reason and a place",
        InWalk(FatalError("impossibile scrivere")
                   .InFile("C:\\orbis\\articoli.csv.tmp")
                   .Because("spazio esaurito sul dispositivo"),
-              5, 1, "8000000000005", kExport),
+              5, {{"articolo", "1"}, {"codice a barre", "8000000000005"}}, kExport),
        "ERRORE : esportazione articoli: impossibile scrivere C:\\orbis\\articoli.csv.tmp: spazio "
        "esaurito sul dispositivo (riga 5 di codean, articolo 1, codice a barre 8000000000005)"},
       {"the export named, outside the walk",
-       InWalk(FatalError("impossibile aprire").InFile("C:\\orbis\\articoli.csv.tmp"), 0,
-              std::nullopt, std::nullopt, kExport),
+       InWalk(FatalError("impossibile aprire").InFile("C:\\orbis\\articoli.csv.tmp"), 0, {},
+              kExport),
        "ERRORE : esportazione articoli: impossibile aprire C:\\orbis\\articoli.csv.tmp"},
+      {"a place in another table, known by its own labels",
+       [] {
+         FatalError error = FatalError("valore Null").InColumn("listi01", "desart");
+         error.fields().place = RowPlace{"listi01", 12, {{"codice", "7"}}};
+         return error;
+       }(),
+       "ERRORE : valore Null in listi01.desart (riga 12 di listi01, codice 7)"},
       {"a server step and its reply",
        FatalError("FTP").AtServerStep("CONNESSIONE NON RIUSCITA", "530 Login incorrect."),
        "ERRORE : FTP CONNESSIONE NON RIUSCITA : 530 Login incorrect."},
@@ -78,7 +89,7 @@ TEST(ReportLineTest, ComposesTheLineFromTheFields) {
 // there.
 TEST(ReportLineTest, WhatIsTheDescription) {
   FatalError error = FatalError("impossibile scrivere").InFile("C:\\orbis\\articoli.csv.tmp");
-  error.fields().row = 5;
+  error.fields().place = RowPlace{"codean", 5, {}};
   EXPECT_STREQ(error.what(), "impossibile scrivere");
 }
 

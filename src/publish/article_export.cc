@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "db/lookups_ahead.h"
+#include "db/lookup_walk.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
 #include "publish/converted.h"
@@ -13,8 +13,8 @@
 #include "publish/export_failure.h"
 #include "publish/export_row.h"
 #include "publish/export_writer.h"
+#include "publish/fixed_text.h"
 #include "publish/leading_number.h"
-#include "publish/number_text.h"
 #include "publish/regional_number.h"
 #include "publish/value_text.h"
 #include "publish/whole_number.h"
@@ -31,11 +31,14 @@ constexpr size_t kShownCharacters = 60;
 constexpr int kReadings = 3;
 constexpr std::chrono::milliseconds kPauseBetweenReadings{200};
 
-// The value as a message shows it: texts quoted, long ones cut.
+// The value as a message shows it: texts quoted, long ones cut between characters.
 std::string Shown(const db::Value& value) {
   std::string text;
   if (!AppendValueText(value, text)) return "(data fuori limite)";
-  if (text.size() > kShownCharacters) text = text.substr(0, kShownCharacters) + "...";
+  if (const std::string_view kept = FirstCharacters(text, kShownCharacters);
+      kept.size() < text.size()) {
+    text = std::string(kept) + "...";
+  }
   if (std::holds_alternative<std::string>(value)) return '"' + text + '"';
   return text;
 }
@@ -72,30 +75,66 @@ class TemporaryExport {
   bool published_ = false;
 };
 
-// The article code a barcode's codare gives; nothing when it gives none.
-std::optional<int64_t> ArticleCodeOf(const db::Value& codare) {
-  Converted<int32_t> code = ToLong(codare);
-  if (!code.ok()) return std::nullopt;
+// The columns the export reads, by their places in these lists.
+enum BarcodeColumn : size_t { kColare, kCodare, kEanare };
+constexpr std::string_view kBarcodeColumns[] = {"colare", "codare", "eanare"};
+enum PriceColumn : size_t { kDesart, kDesrep, kIvart, kCosiva, kPrzpub, kRicart, kPrzsal, kCodafo };
+constexpr std::string_view kPriceColumns[] = {"desart", "desrep", "ivart",  "cosiva",
+                                              "przpub", "ricart", "przsal", "codafo"};
+constexpr char kPriceQuery[] = "select * from listi01 where codart = ";
+
+// A value read, with where it comes from for a message.
+struct ColumnValue {
+  std::string_view table;
+  std::string_view column;
+  const db::Value& value;
+};
+
+[[noreturn]] void FailConversion(const ColumnValue& failed, ConversionError why) {
+  std::string message;
+  switch (why) {
+    case ConversionError::kNull:
+      message = "valore Null";
+      break;
+    case ConversionError::kNotANumber:
+      message = "valore non numerico " + Shown(failed.value);
+      break;
+    case ConversionError::kOutOfRange:
+    case ConversionError::kNone:
+      message = "valore fuori limite " + Shown(failed.value);
+      break;
+  }
+  throw FatalError(message).InColumn(std::string(failed.table), std::string(failed.column));
+}
+
+// A row is left out when its colare, as text, has 5 as leading number; Null never is.
+bool Excluded(const ColumnValue& colare) {
+  if (db::IsNull(colare.value)) return false;
+  if (const auto* text = std::get_if<std::string>(&colare.value)) return LeadingNumber(*text) == 5;
+  std::string text;
+  if (!AppendValueText(colare.value, text)) throw NoText(colare.table, colare.column);
+  return LeadingNumber(text) == 5;
+}
+
+// The article a barcode row is for: codare as a 32-bit article code, read only when colare does
+// not leave the row out; nothing when it does.
+std::optional<int32_t> ArticleOf(const db::LookupWalk::Row& barcode) {
+  if (Excluded(ColumnValue{kCodean, kBarcodeColumns[kColare], barcode[kColare]}))
+    return std::nullopt;
+  const ColumnValue codare{kCodean, kBarcodeColumns[kCodare], barcode[kCodare]};
+  const Converted<int32_t> code = ToLong(codare.value);
+  if (!code.ok()) FailConversion(codare, code.error);
   return code.value;
 }
 
-// A column the walk reads on every row: its name for messages, its handle for reading.
-struct NamedColumn {
-  NamedColumn(db::DataSource& source, std::string_view column_name)
-      : name(column_name), column(source.Bind(column_name)) {}
-  std::string_view name;
-  db::DataSource::Column column;
-};
-
 class ArticleWalk {
  public:
+  // `codean` is on its first row; `listi01` is pointed at dataDbPath anew for every article.
   ArticleWalk(const std::string& dataDbPath, db::DataSource& codean, db::DataSource& listi01,
               platform::NumberedFiles& files)
-      : dataDbPath_(dataDbPath),
-        codean_(codean),
-        listi01_(listi01),
-        writer_(files, kExportFileNumber),
-        prices_ahead_(codean, "codare", ArticleCodeOf, listi01) {}
+      : writer_(files, kExportFileNumber),
+        walk_({codean, kBarcodeColumns, ArticleOf},
+              {listi01, dataDbPath, kPriceQuery, kPriceColumns}) {}
 
   // From the current codean row to the end of codean; every line is written when this returns.
   // Returns how many lines there are.
@@ -113,12 +152,12 @@ class ArticleWalk {
 
  private:
   void Walk() {
-    for (row_number_ = 1; !codean_.Eof(); ++row_number_) {
+    for (row_number_ = 1; !walk_.Eof(); ++row_number_) {
       platform::ThrowIfInterrupted();
       try {
         ProcessRow();
         reading_next_row_ = true;
-        codean_.MoveNext();
+        walk_.MoveNext();
         reading_next_row_ = false;
       } catch (FatalError& error) {
         AddPlace(error, Place());
@@ -127,114 +166,70 @@ class ArticleWalk {
     }
   }
 
+  // A barcode left out by colare gives no line, nor one whose article has no price row.
   void ProcessRow() {
-    prices_ahead_.Prepare();
+    article_.reset();  // until the row gives it
+    article_ = walk_.Key();
+    if (!article_ || !walk_.LookUp()) return;
     ExportWriter::Line& line = writer_.Next();
-    line.row.StartRow();
-    article_.reset();
-    if (Excluded()) return;
-    article_ = ArticleCode();
-    if (!FindPrice(*article_)) return;
     FillRow(line.row);
     line.place = Place();
     writer_.Commit();
     ++lines_;
   }
 
-  bool Excluded() {
-    const db::Value& colare = codean_.Field(colare_.column);
-    if (db::IsNull(colare)) return false;
-    if (const auto* text = std::get_if<std::string>(&colare)) return LeadingNumber(*text) == 5;
-    scratch_.clear();
-    if (!AppendValueText(colare, scratch_)) throw NoText(kCodean, colare_.name);
-    return LeadingNumber(scratch_) == 5;
+  ColumnValue Barcode(BarcodeColumn column) const {
+    return ColumnValue{kCodean, kBarcodeColumns[column], walk_.Walked(column)};
   }
-
-  int32_t ArticleCode() {
-    const db::Value& codare = codean_.Field(codare_.column);
-    Converted<int32_t> code = ToLong(codare);
-    if (!code.ok()) FailConversion(kCodean, codare_.name, codare, code.error);
-    return code.value;
-  }
-
-  // The price list is asked again for every article, pointed at the database anew each time.
-  bool FindPrice(int32_t code) {
-    listi01_.SetDatabaseName(dataDbPath_);
-    sql_.assign("select * from listi01 where codart = ");
-    AppendWholeText(code, sql_);
-    listi01_.SetRecordSource(sql_);
-    listi01_.Refresh();
-    return !listi01_.Eof();
+  ColumnValue Price(PriceColumn column) const {
+    return ColumnValue{kListi01, kPriceColumns[column], walk_.Found(column)};
   }
 
   // In the order the fields are listed, so that the first failing one is reported.
   void FillRow(ExportRow& row) {
-    AssignText(codean_, kCodean, eanare_, row.eanare);
-    AssignText(listi01_, kListi01, desart_, row.desart);
-    AssignText(listi01_, kListi01, desrep_, row.desrep);
-    AssignText(listi01_, kListi01, ivart_, row.ivart);
-    row.cosiva = CurrencyOf(cosiva_);
-    row.przpub = CurrencyOf(przpub_);
-    row.ricart = listi01_.Field(ricart_.column);
-    row.przsal = CurrencyOf(przsal_);
-    const db::Value& codafo = listi01_.Field(codafo_.column);
-    if (db::IsNull(codafo)) return;  // codafo stays blank, the supplier number 0
-    AssignText(listi01_, kListi01, codafo_, row.codafo);
+    AssignText(Barcode(kEanare), row.eanare);
+    AssignText(Price(kDesart), row.desart);
+    AssignText(Price(kDesrep), row.desrep);
+    AssignText(Price(kIvart), row.ivart);
+    row.cosiva = CurrencyOf(Price(kCosiva));
+    row.przpub = CurrencyOf(Price(kPrzpub));
+    row.ricart = walk_.Found(kRicart);
+    row.przsal = CurrencyOf(Price(kPrzsal));
+    const ColumnValue codafo = Price(kCodafo);
+    if (db::IsNull(codafo.value)) return;  // codafo stays blank, the supplier number 0 (Next)
+    AssignText(codafo, row.codafo);
     if (std::optional<double> number = NumericValue(row.codafo.view())) {
       row.supplier_number = *number;
     }
   }
 
-  void AssignText(db::DataSource& source, std::string_view table, const NamedColumn& named,
-                  FixedText& field) {
-    const std::string_view column = named.name;
-    const db::Value& value = source.Field(named.column);
-    if (db::IsNull(value)) FailConversion(table, column, value, ConversionError::kNull);
-    if (const auto* text = std::get_if<std::string>(&value)) {
+  void AssignText(const ColumnValue& from, FixedText& field) {
+    if (db::IsNull(from.value)) FailConversion(from, ConversionError::kNull);
+    if (const auto* text = std::get_if<std::string>(&from.value)) {
       field.Assign(*text);
       return;
     }
     scratch_.clear();
-    if (!AppendValueText(value, scratch_)) throw NoText(table, column);
+    if (!AppendValueText(from.value, scratch_)) throw NoText(from.table, from.column);
     field.Assign(scratch_);
   }
 
-  db::Currency CurrencyOf(const NamedColumn& named) {
-    const std::string_view column = named.name;
-    const db::Value& value = listi01_.Field(named.column);
-    Converted<db::Currency> currency = ToCurrency(value);
-    if (!currency.ok()) FailConversion(kListi01, column, value, currency.error);
+  static db::Currency CurrencyOf(const ColumnValue& from) {
+    const Converted<db::Currency> currency = ToCurrency(from.value);
+    if (!currency.ok()) FailConversion(from, currency.error);
     return currency.value;
-  }
-
-  [[noreturn]] void FailConversion(std::string_view table, std::string_view column,
-                                   const db::Value& value, ConversionError why) const {
-    std::string message;
-    switch (why) {
-      case ConversionError::kNull:
-        message = "valore Null";
-        break;
-      case ConversionError::kNotANumber:
-        message = "valore non numerico " + Shown(value);
-        break;
-      case ConversionError::kOutOfRange:
-      case ConversionError::kNone:
-        message = "valore fuori limite " + Shown(value);
-        break;
-    }
-    throw FatalError(message).InColumn(std::string(table), std::string(column));
   }
 
   // The row being read when moving on has given nothing yet but its number.
   WalkPlace Place() const {
     if (reading_next_row_) return WalkPlace{row_number_ + 1, std::nullopt, std::nullopt};
-    return WalkPlace{row_number_, article_, Barcode()};
+    return WalkPlace{row_number_, article_, BarcodeText()};
   }
 
   // The current row's barcode for a message; nothing when it cannot be read.
-  std::optional<std::string> Barcode() const {
+  std::optional<std::string> BarcodeText() const {
     try {
-      const db::Value& value = codean_.Field("eanare");
+      const db::Value& value = walk_.Walked(kEanare);
       std::string text;
       if (db::IsNull(value) || !AppendValueText(value, text)) return std::nullopt;
       return text;
@@ -243,24 +238,8 @@ class ArticleWalk {
     }
   }
 
-  const std::string& dataDbPath_;
-  db::DataSource& codean_;
-  db::DataSource& listi01_;
   ExportWriter writer_;
-  db::LookupsAhead prices_ahead_;
-  const NamedColumn colare_{codean_, "colare"};
-  const NamedColumn codare_{codean_, "codare"};
-  const NamedColumn eanare_{codean_, "eanare"};
-  const NamedColumn desart_{listi01_, "desart"};
-  const NamedColumn desrep_{listi01_, "desrep"};
-  const NamedColumn ivart_{listi01_, "ivart"};
-  const NamedColumn cosiva_{listi01_, "cosiva"};
-  const NamedColumn przpub_{listi01_, "przpub"};
-  const NamedColumn ricart_{listi01_, "ricart"};
-  const NamedColumn przsal_{listi01_, "przsal"};
-  const NamedColumn codafo_{listi01_, "codafo"};
-
-  std::string sql_;
+  db::LookupWalk walk_;
   std::string scratch_;
   long row_number_ = 0;
   bool reading_next_row_ = false;

@@ -253,6 +253,14 @@ TEST_F(ArticleExportTest, ExcludedRowsAskNothingOfThePriceList) {
   EXPECT_TRUE(Run());
   EXPECT_TRUE(Exported().empty());
   EXPECT_EQ(tables_.opened(), std::vector<std::string>{"codean"});
+
+  // Nor among other rows, which are read ahead of the one exported.
+  Codean({Barcode(kNull, int32_t{1}, std::string("8000000000001")),
+          Barcode(std::string("5"), std::string("12A"), kNull), Barcode(int32_t{5}, kNull, kNull),
+          Barcode(kNull, int32_t{1}, std::string("8000000000004"))});
+  Listi01({Price(1)});
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Exported(), (std::vector<std::string>{Line("8000000000001"), Line("8000000000004")}));
 }
 
 TEST_F(ArticleExportTest, FieldsAreCutPaddedAndWrittenUnquoted) {
@@ -364,6 +372,17 @@ TEST_F(ArticleExportTest, ArticleCodeThatIsNoLongEndsTheExport) {
     EXPECT_EQ(RunFailing(), c.message);
     ExpectPreviousExportKept();
   }
+}
+
+// A long value is shown by its first 60 characters, never by a part of one.
+TEST_F(ArticleExportTest, ALongValueInAMessageIsCutBetweenCharacters) {
+  std::string accented;
+  for (int i = 0; i < 61; ++i) accented += "\xC3\x88";  // "È"
+  Codean({Barcode(kNull, accented, std::string("8000000000001"))});
+  Listi01({Price(1)});
+  EXPECT_EQ(RunFailing(), "ERRORE : valore non numerico \"" + accented.substr(0, 120) +
+                              "...\" in codean.codare (riga 1 di codean, codice a barre "
+                              "8000000000001)");
 }
 
 TEST_F(ArticleExportTest, PriceThatIsNoNumberEndsTheExport) {

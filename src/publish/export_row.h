@@ -1,5 +1,5 @@
-// One line of the article export "C:\orbis\articoli.csv", as a buffer reused from article to
-// article. Its fields are named after the columns they come from.
+// One line of the article export "C:\orbis\articoli.csv". Its fields are named after the columns
+// they come from.
 #pragma once
 
 #include <string>
@@ -21,13 +21,6 @@ struct ExportRow {
   FixedText codafo{16};  // all blanks when the column is Null
   // The value of the 16 characters of codafo when they read as a number, else 0.
   double supplier_number = 0;
-
-  // At the start of every barcode row: codafo and the supplier number never carry over from the
-  // row before. The other fields are all assigned before a line is composed.
-  void StartRow() {
-    codafo.Clear();
-    supplier_number = 0;
-  }
 };
 
 // Replaces `line` with the nine fields, each followed by ";" (the last one too, on purpose):

@@ -35,8 +35,15 @@ class ExportWriter {
   // Stops the thread; lines not written yet are dropped, as after a failed export they must be.
   ~ExportWriter();
 
-  // The line being filled; the same one until Commit. Its fields hold what an earlier line left.
-  Line& Next() { return batches_[filled_ % kBatches][count_]; }
+  // The line to fill; the same one until Commit. Lines are reused: its row has codafo all blanks
+  // and the supplier number 0, as a price row whose codafo is Null leaves them, and every other
+  // field holds what an earlier line left, to be assigned.
+  Line& Next() {
+    Line& line = batches_[filled_ % kBatches][count_];
+    line.row.codafo.Clear();
+    line.row.supplier_number = 0;
+    return line;
+  }
   // The line filled is to be written. Throws the FatalError of an earlier line that could not be
   // composed or written.
   void Commit() {

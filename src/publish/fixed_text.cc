@@ -25,18 +25,21 @@ void FixedText::Assign(std::string_view text) {
     std::memset(text_.data() + text.size(), ' ', blanks);
     return;
   }
+  const std::string_view kept = FirstCharacters(text, width_);
   size_t characters = 0;
-  size_t end = 0;
-  for (; end < text.size(); ++end) {
-    if (StartsCharacter(text[end])) {
-      if (characters == width_) break;
-      ++characters;
-    }
-  }
-  text_.assign(text.data(), end);
+  for (char byte : kept) characters += StartsCharacter(byte);
+  text_.assign(kept);
   text_.append(width_ - characters, ' ');
 }
 
 void FixedText::Clear() { text_.assign(width_, ' '); }
+
+std::string_view FirstCharacters(std::string_view text, size_t count) {
+  size_t characters = 0;
+  for (size_t end = 0; end < text.size(); ++end) {
+    if (StartsCharacter(text[end]) && characters++ == count) return text.substr(0, end);
+  }
+  return text;
+}
 
 }  // namespace catpub::publish

@@ -19,11 +19,14 @@ class FixedText {
   void Clear();
   // Always exactly `width` characters.
   std::string_view view() const { return text_; }
-  size_t width() const { return width_; }
 
  private:
   size_t width_;
   std::string text_;  // reused from value to value
 };
+
+// The first `count` characters of `text` (UTF-8): all of it when it has no more. A field of width
+// `count` keeps these.
+std::string_view FirstCharacters(std::string_view text, size_t count);
 
 }  // namespace catpub::publish

@@ -35,6 +35,21 @@ TEST(FixedTextTest, PadsAndCutsOnTheRightByCharacters) {
   }
 }
 
+TEST(FixedTextTest, FirstCharactersEndBetweenCharacters) {
+  const Case cases[] = {
+      {3, "abcd", "abc"},
+      {3, "abc", "abc"},
+      {3, "ab", "ab"},
+      {0, "abc", ""},
+      {2, "\xC3\x88\xC3\x88\xC3\x88", "\xC3\x88\xC3\x88"},  // "ÈÈÈ"
+      {1, "\xE2\x82\xAC\xE2\x82\xAC", "\xE2\x82\xAC"},      // "€€"
+      {4, "PI\xC3\x99", "PI\xC3\x99"},                      // fewer characters than bytes
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FirstCharacters(c.text, c.width), c.field) << "\"" << c.text << "\" " << c.width;
+  }
+}
+
 TEST(FixedTextTest, ReusedFieldKeepsNothingOfTheLongerValueBefore) {
   FixedText field(16);
   EXPECT_EQ(field.view(), "                ");
