@@ -1,7 +1,7 @@
 // The article export timed on generated shop catalogues, beside the two ways there are to read the
 // same tables without it:
 //   (a) the export: ExportArticles through DataSource, MdbTableSource (reader processes included),
-//       PosixNumberedFiles and WindowsFileSystem, as the program runs it;
+//       DiskNumberedFiles and WindowsFileSystem, as the program runs it;
 //   (b) the floor: both tables read in-process through libmdb, every value decoded exactly;
 //   (c) mdb-export of both tables to /dev/null.
 // Each measure runs in a child process of its own, so that its peak memory is its own; each is
@@ -41,7 +41,7 @@
 #include "db/row_codec.h"
 #include "mdbwriter/mdb_writer.h"
 #include "named_options.h"
-#include "platform/posix_numbered_files.h"
+#include "platform/disk_numbered_files.h"
 #include "platform/windows_file_system.h"
 #include "publish/article_export.h"
 
@@ -275,7 +275,7 @@ Measure InChild(Work work) {
 // (a)
 Measure Export(const std::filesystem::path& drives) {
   platform::WindowsFileSystem fs(drives, drives / "c");
-  platform::PosixNumberedFiles files(fs);
+  platform::DiskNumberedFiles files(fs);
   db::ReaderOptions options;
   options.executable = CATPUB_READER_EXE;
   db::MdbTableSource tables(fs, options);

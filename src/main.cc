@@ -14,9 +14,9 @@
 #include "log/run_log.h"
 #include "platform/clock.h"
 #include "platform/curl_ftp_control.h"
+#include "platform/disk_numbered_files.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
-#include "platform/posix_numbered_files.h"
 #include "platform/shop_folder.h"
 #include "platform/shop_lock.h"
 #include "platform/windows_file_system.h"
@@ -28,7 +28,7 @@ namespace {
 catpub::app::Outcome PublishOnce() {
   using namespace catpub;
   platform::WindowsFileSystem fs = platform::WindowsFileSystem::FromEnvironment();
-  platform::PosixNumberedFiles files(fs);
+  platform::DiskNumberedFiles files(fs);
   platform::SystemClock clock;
   log::RunLog run_log(files, clock);
   db::MdbTableSource tables(fs);

@@ -54,8 +54,8 @@ std::string PublishedLine(const Published& published, std::chrono::milliseconds 
 }
 
 Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
-            std::FILE* out, std::FILE* err) {
-  const auto start = std::chrono::steady_clock::now();
+            std::FILE* out, std::FILE* err, const platform::SteadyNow& now) {
+  const platform::SteadyTime start = now();
   if (std::optional<FatalError> refused = lock.Take()) {
     Report(*refused, host, run_log, err, false);
     return Fatal{*std::move(refused)};
@@ -69,8 +69,7 @@ Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::S
   } else if (const auto* failed = std::get_if<UploadFailed>(&outcome)) {
     Report(failed->failure, host, run_log, err, false);
   } else if (const auto* published = std::get_if<Published>(&outcome)) {
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now() - start);
     std::fprintf(out, "%s\n", PublishedLine(*published, took).c_str());
     std::fflush(out);
   }

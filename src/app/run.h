@@ -9,6 +9,7 @@
 #include "app/outcome.h"
 #include "log/run_log.h"
 #include "platform/shop_lock.h"
+#include "platform/steady_time.h"
 #include "ui/window.h"
 
 namespace catpub::app {
@@ -23,9 +24,10 @@ namespace catpub::app {
 // when the host shows them. A shop that the lock refuses (another run holds it for longer than the
 // lock waits, or it cannot be locked) is Fatal, reported the same way but never in a message box,
 // and this run does nothing else. Published is said on `out`, in one line: how many articles,
-// where, how long it took, so that a scheduler's journal shows every run.
+// where, how long it took (measured by `now`), so that a scheduler's journal shows every run.
 Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
-            std::FILE* out, std::FILE* err);
+            std::FILE* out, std::FILE* err,
+            const platform::SteadyNow& now = std::chrono::steady_clock::now);
 
 // "Pubblicati 300 articoli di C:\orbis\articoli.csv sul server 127.0.0.1 in
 // /var/www/vellum/orbis/12/articoli.csv, in 1,4 s"

@@ -1,14 +1,6 @@
 #include "platform/shop_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <thread>
-
 #include "platform/interruption.h"
-#include "platform/system_error_text.h"
 
 namespace catpub::platform {
 namespace {
@@ -18,24 +10,18 @@ constexpr std::chrono::milliseconds kRetry{20};
 
 }  // namespace
 
-FolderLock::~FolderLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 std::optional<FatalError> FolderLock::Take() {
-  // Close-on-exec: a reader process must not keep the shop held after the run has ended.
-  fd_ = ::open(fs_.LocalPath(folder_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) {
-    if (errno == ENOENT) return std::nullopt;  // no folder: nothing to lock
-    return Unlockable(errno);
-  }
-  const auto deadline = std::chrono::steady_clock::now() + wait_;
+  const FolderHandle::Result opened = folder_handle_.Open(fs_.LocalPath(folder_));
+  if (opened.status == FolderHandle::Status::kMissing) return std::nullopt;  // nothing to lock
+  if (opened.status != FolderHandle::Status::kDone) return Unlockable(opened.reason);
+  const SteadyTime deadline = now_() + wait_;
   for (;;) {
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
-    if (errno != EWOULDBLOCK && errno != EINTR) return Unlockable(errno);
+    const FolderHandle::Result locked = folder_handle_.TryLock();
+    if (locked.status == FolderHandle::Status::kDone) return std::nullopt;
+    if (locked.status != FolderHandle::Status::kBusy) return Unlockable(locked.reason);
     if (InterruptingSignal() != 0) return Interruption();
-    if (std::chrono::steady_clock::now() >= deadline) return Busy();
-    std::this_thread::sleep_for(kRetry);
+    if (now_() >= deadline) return Busy();
+    sleep_(kRetry);
   }
 }
 
@@ -45,10 +31,8 @@ FatalError FolderLock::Busy() const {
                     std::to_string(seconds) + " secondi: questa esecuzione non parte");
 }
 
-FatalError FolderLock::Unlockable(int error) const {
-  return FatalError("impossibile bloccare la cartella")
-      .InFile(folder_)
-      .Because(SystemErrorText(error));
+FatalError FolderLock::Unlockable(const std::string& reason) const {
+  return FatalError("impossibile bloccare la cartella").InFile(folder_).Because(reason);
 }
 
 }  // namespace catpub::platform

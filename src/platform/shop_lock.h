@@ -9,6 +9,8 @@
 
 #include "platform/fatal_error.h"
 #include "platform/file_system.h"
+#include "platform/folder_handle.h"
+#include "platform/steady_time.h"
 
 namespace catpub::platform {
 
@@ -26,18 +28,23 @@ class ShopLock {
   virtual std::optional<FatalError> Take() = 0;
 };
 
-// The lock is an exclusive flock on the shop's folder C:\orbis itself (the folder of the run log's
-// folder and of the export), so it leaves nothing behind and ends with the process, however it
-// ends. A shop without that folder has nothing a run could write, and needs no lock: the run goes
-// on. Any other failure to open or lock the folder (not a folder, no access, no descriptor left)
-// refuses the run, naming the folder and the system's reason: a run never goes on unlocked
-// where another run could be writing.
+// The lock is an exclusive lock on the shop's folder C:\orbis itself (the folder of the run log's
+// folder and of the export; platform/folder_handle.h), so it leaves nothing behind and ends with
+// the process, however it ends. A shop without that folder has nothing a run could write, and needs
+// no lock: the run goes on. Any other failure to open or lock the folder (not a folder, no access,
+// no descriptor left) refuses the run, naming the folder and the system's reason: a run never goes
+// on unlocked where another run could be writing.
 class FolderLock final : public ShopLock {
  public:
-  // `fs` must outlive the lock.
-  FolderLock(FileSystem& fs, std::string folder, std::chrono::milliseconds wait)
-      : fs_(fs), folder_(std::move(folder)), wait_(wait) {}
-  ~FolderLock() override;
+  // `fs` must outlive the lock. The wait is measured by `now`; between tries the run pauses with
+  // `sleep`.
+  FolderLock(FileSystem& fs, std::string folder, std::chrono::milliseconds wait,
+             SteadyNow now = std::chrono::steady_clock::now, Sleep sleep = SleepFor)
+      : fs_(fs),
+        folder_(std::move(folder)),
+        wait_(wait),
+        now_(std::move(now)),
+        sleep_(std::move(sleep)) {}
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
@@ -46,13 +53,15 @@ class FolderLock final : public ShopLock {
  private:
   // The report of a wait that ran out, naming the shop's folder and the wait.
   FatalError Busy() const;
-  // The report of a folder that cannot be opened or locked for `error` (an errno).
-  FatalError Unlockable(int error) const;
+  // The report of a folder that cannot be opened or locked, for `reason`.
+  FatalError Unlockable(const std::string& reason) const;
 
   FileSystem& fs_;
   const std::string folder_;
   const std::chrono::milliseconds wait_;
-  int fd_ = -1;
+  SteadyNow now_;
+  Sleep sleep_;
+  FolderHandle folder_handle_;
 };
 
 }  // namespace catpub::platform

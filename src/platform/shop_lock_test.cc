@@ -8,7 +8,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/fatal_error.h"
 #include "platform/windows_file_system.h"
@@ -63,6 +65,31 @@ TEST_F(FolderLockTest, AFolderHeldElsewhereRefusesTheRunOnceTheWaitRunsOut) {
   EXPECT_EQ(Refusal(),
             "ERRORE : un'altra esecuzione del programma occupa C:\\orbis da oltre 0 secondi: "
             "questa esecuzione non parte");
+}
+
+// The wait is measured by the lock's clock, here one that moves on 10 s at every look, and the
+// pauses between tries are the lock's sleep: no real time passes.
+TEST_F(FolderLockTest, ARunWaitsForTheOtherUntilItEndsOrTheWaitRunsOut) {
+  fs::create_directories(Orbis());
+  auto other_run = std::make_unique<FolderLock>(fs_, "C:\\orbis", kNoWait);
+  ASSERT_FALSE(other_run->Take().has_value());
+  auto clock = [now = SteadyTime()]() mutable { return now += std::chrono::seconds(10); };
+  std::vector<std::chrono::milliseconds> pauses;
+  auto sleep = [&pauses](std::chrono::milliseconds pause) { pauses.push_back(pause); };
+
+  FolderLock waiting(fs_, "C:\\orbis", std::chrono::seconds(30), clock, sleep);
+  const std::optional<FatalError> refused = waiting.Take();
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(ReportLine(*refused),
+            "ERRORE : un'altra esecuzione del programma occupa C:\\orbis da oltre 30 secondi: "
+            "questa esecuzione non parte");
+  EXPECT_EQ(pauses.size(), 2u);
+
+  // The other run ends during the first pause: the shop is this run's at the next try.
+  FolderLock patient(fs_, "C:\\orbis", std::chrono::seconds(30), clock,
+                     [&other_run](std::chrono::milliseconds) { other_run.reset(); });
+  EXPECT_FALSE(patient.Take().has_value());
+  EXPECT_FALSE(LockableElsewhere());
 }
 
 // A shop without its folder has nothing a run could write there.

@@ -1,4 +1,4 @@
-#include "platform/posix_numbered_files.h"
+#include "platform/disk_numbered_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +12,19 @@ namespace {
 using testing::ReadBytes;
 using testing::TempDir;
 
-class PosixNumberedFilesTest : public ::testing::Test {
+class DiskNumberedFilesTest : public ::testing::Test {
  protected:
-  PosixNumberedFilesTest() : fs_(dir_.path(), dir_.path()), files_(fs_) {
+  DiskNumberedFilesTest() : fs_(dir_.path(), dir_.path()), files_(fs_) {
     std::filesystem::create_directories(dir_.path() / "c/orbis");
   }
   std::string Bytes(const char* name) { return ReadBytes(dir_.path() / "c/orbis" / name); }
 
   TempDir dir_;
   WindowsFileSystem fs_;
-  PosixNumberedFiles files_;
+  DiskNumberedFiles files_;
 };
 
-TEST_F(PosixNumberedFilesTest, LinesEndInCrLfInWindows1252AndReachTheFileAtOnce) {
+TEST_F(DiskNumberedFilesTest, LinesEndInCrLfInWindows1252AndReachTheFileAtOnce) {
   files_.OpenForOutput(2, "C:\\ORBIS\\log.txt", Flush::kEachLine);
   files_.WriteLine(2, "DB OK  ");
   EXPECT_EQ(Bytes("log.txt"), "DB OK  \r\n");
@@ -34,7 +34,7 @@ TEST_F(PosixNumberedFilesTest, LinesEndInCrLfInWindows1252AndReachTheFileAtOnce)
   EXPECT_FALSE(files_.IsOpen(2));
 }
 
-TEST_F(PosixNumberedFilesTest, OutputTruncatesAndAppendKeepsWhatWasThere) {
+TEST_F(DiskNumberedFilesTest, OutputTruncatesAndAppendKeepsWhatWasThere) {
   dir_.Write("c/orbis/a.txt", "old\r\n");
   files_.OpenForAppend(2, "C:\\orbis\\A.TXT");
   files_.WriteLine(2, "new");
@@ -45,7 +45,7 @@ TEST_F(PosixNumberedFilesTest, OutputTruncatesAndAppendKeepsWhatWasThere) {
   EXPECT_EQ(Bytes("a.txt"), "");
 }
 
-TEST_F(PosixNumberedFilesTest, BufferedLinesAreWrittenByCloseAllFiles) {
+TEST_F(DiskNumberedFilesTest, BufferedLinesAreWrittenByCloseAllFiles) {
   files_.OpenForOutput(5, "C:\\orbis\\big.csv", Flush::kOnClose);
   std::string expected;
   for (int i = 0; i < 5000; ++i) {
@@ -57,7 +57,7 @@ TEST_F(PosixNumberedFilesTest, BufferedLinesAreWrittenByCloseAllFiles) {
   EXPECT_EQ(Bytes("big.csv"), expected);
 }
 
-TEST_F(PosixNumberedFilesTest, FailuresNameTheWindowsPathAndTheReason) {
+TEST_F(DiskNumberedFilesTest, FailuresNameTheWindowsPathAndTheReason) {
   try {
     files_.OpenForOutput(2, "C:\\orbis\\bkp\\logrul3_07122026.txt", Flush::kEachLine);
     FAIL() << "opened a file in a missing folder";
@@ -70,9 +70,9 @@ TEST_F(PosixNumberedFilesTest, FailuresNameTheWindowsPathAndTheReason) {
   files_.CloseAllFiles();  // nothing open is no error
 }
 
-TEST_F(PosixNumberedFilesTest, AFullDiskIsAFatalError) {
+TEST_F(DiskNumberedFilesTest, AFullDiskIsAFatalError) {
   WindowsFileSystem dev(dir_.path(), "/dev");
-  PosixNumberedFiles files(dev);
+  DiskNumberedFiles files(dev);
   files.OpenForOutput(5, "full", Flush::kEachLine);
   EXPECT_THROW(files.WriteLine(5, "x"), FatalError);
   files.OpenForOutput(2, "full", Flush::kOnClose);
