@@ -1,13 +1,18 @@
 #include "mdbwriter/libmdb_table_reader.h"
 
+// libmdb's header needs glib's first (g++ otherwise fails on "template with C linkage"). A libmdb
+// built without glib (as for Windows) brings its own substitute in its header.
 // clang-format off
+#if __has_include(<glib.h>)
 #include <glib.h>
+#endif
 #include <mdbtools.h>
 // clang-format on
 
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 namespace catpub::mdbwriter {
 namespace {
@@ -24,7 +29,9 @@ using Handle = std::unique_ptr<MdbHandle, HandleCloser>;
 using TableDef = std::unique_ptr<MdbTableDef, TableFreer>;
 
 Handle Open(const std::filesystem::path& file) {
-  Handle mdb(mdb_open(file.c_str(), MDB_NOFLAGS));
+  // libmdb takes the path in UTF-8 (on Windows too: its build there opens by the UTF-16 form).
+  const std::u8string utf8 = file.u8string();
+  Handle mdb(mdb_open(reinterpret_cast<const char*>(utf8.c_str()), MDB_NOFLAGS));
   if (!mdb) throw std::runtime_error("libmdb cannot open " + file.string());
   if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
     throw std::runtime_error("libmdb cannot read the catalog of " + file.string());

@@ -1,42 +1,34 @@
 #include "mdbwriter/page_file.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <ios>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace catpub::mdbwriter {
-namespace {
 
-[[noreturn]] void ThrowErrno(const std::string& what, const std::filesystem::path& path) {
-  throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
-}
-
-}  // namespace
-
+// The standard library alone, so that the writer builds for Windows as for Linux. A name of 64
+// random bits beside the target is the file's own, as mkstemp's would be.
 PageFile::PageFile(const std::filesystem::path& target) : target_(target) {
-  std::string pattern = target.string() + ".partial-XXXXXX";
-  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd_ < 0) ThrowErrno("cannot create a file beside", target);
-  path_ = pattern;
-  if (::fchmod(fd_, 0644) != 0) {
-    Discard();
-    ThrowErrno("cannot set the permissions of", path_);
+  std::random_device random;
+  for (int attempt = 0; attempt < 16 && !file_.is_open(); ++attempt) {
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+    path_ = target.string() + ".partial-" + suffix;
+    std::error_code ignored;
+    if (std::filesystem::exists(path_, ignored)) continue;
+    file_.open(path_, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
   }
+  if (!file_.is_open()) throw std::runtime_error("cannot create a file beside " + target.string());
 }
 
 PageFile::~PageFile() { Discard(); }
 
 void PageFile::Discard() {
   if (committed_) return;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (file_.is_open()) file_.close();
   std::error_code ignored;
   std::filesystem::remove(path_, ignored);
 }
@@ -53,17 +45,9 @@ void PageFile::Write(uint32_t number, const Page& page) {
   if (number >= page_count_) {
     throw std::logic_error("page " + std::to_string(number) + " written before it was allocated");
   }
-  const off_t offset = static_cast<off_t>(number) * static_cast<off_t>(db::kJetPageSize);
-  size_t done = 0;
-  while (done < db::kJetPageSize) {
-    const ssize_t wrote = ::pwrite(fd_, page.data() + done, db::kJetPageSize - done,
-                                   offset + static_cast<off_t>(done));
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno("cannot write", path_);
-    }
-    done += static_cast<size_t>(wrote);
-  }
+  file_.seekp(static_cast<std::streamoff>(number) * static_cast<std::streamoff>(db::kJetPageSize));
+  file_.write(reinterpret_cast<const char*>(page.data()), db::kJetPageSize);
+  if (!file_) throw std::runtime_error("cannot write " + path_.string());
   written_[number] = true;
 }
 
@@ -73,10 +57,12 @@ void PageFile::Commit() {
       throw std::logic_error("page " + std::to_string(number) + " was allocated but never written");
     }
   }
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) ThrowErrno("cannot write", path_);
-  if (::rename(path_.c_str(), target_.c_str()) != 0) ThrowErrno("cannot replace", target_);
+  file_.close();
+  if (file_.fail()) throw std::runtime_error("cannot write " + path_.string());
+  std::error_code error;
+  std::filesystem::rename(path_, target_, error);
+  if (error)
+    throw std::runtime_error("cannot replace " + target_.string() + ": " + error.message());
   committed_ = true;
 }
 

@@ -1,8 +1,11 @@
 #include "db/reader/mdb_table_reader.h"
 
-// libmdb's header needs glib's first (g++ otherwise fails on "template with C linkage").
+// libmdb's header needs glib's first (g++ otherwise fails on "template with C linkage"). A libmdb
+// built without glib (as for Windows) brings its own substitute in its header.
 // clang-format off
+#if __has_include(<glib.h>)
 #include <glib.h>
+#endif
 #include <mdbtools.h>
 // clang-format on
 
