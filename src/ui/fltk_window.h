@@ -1,7 +1,8 @@
-// Form1 as a real FLTK window on an X display, laid out as the shop's window always was (twips / 15
-// = pixels): the "Numero Pos" frame with the till number and the panel of ten numbered rows, and
-// the "Uscita" button. Message boxes are modal FLTK boxes; Timer2 is an FLTK timeout. FLTK itself
-// is confined to fltk_window.cc.
+// Form1 as a real FLTK window (on an X display, or on the Windows desktop), laid out as the shop's
+// window always was (twips / 15 = pixels): the "Numero Pos" frame with the till number and the
+// panel of ten numbered rows, and the "Uscita" button. Message boxes are modal FLTK boxes; Timer2
+// is an FLTK timeout. FLTK itself is confined to fltk_window.cc and the window system's file
+// (window_system.h).
 #pragma once
 
 #include <chrono>
@@ -18,11 +19,13 @@ class FltkWindow final : public WindowHost {
  public:
   static constexpr std::chrono::milliseconds kTimer2Interval{5000};
 
-  // Connects FLTK to the X display named by DISPLAY (FLTK 1.3 draws on X only; a Wayland session
-  // offers X through Xwayland and sets DISPLAY). Returns false when DISPLAY is unset or empty or
-  // the display cannot be opened; FLTK has then touched no display, which matters because FLTK ends
-  // the process when it fails to open one itself. Returns true when FLTK has a display to work on,
-  // also when it was connected before. Call it before running an FltkWindow.
+  // Connects FLTK to a screen that someone can see. On X: the display named by DISPLAY (FLTK 1.3
+  // draws on X only; a Wayland session offers X through Xwayland and sets DISPLAY); false when
+  // DISPLAY is unset or empty or the display cannot be opened, and FLTK has then touched no
+  // display, which matters because FLTK ends the process when it fails to open one itself. On
+  // Windows: false without a visible desktop (platform::DesktopVisible: a service, session 0, or
+  // Wine without a display). Returns true when FLTK has a display to work on, also when it was
+  // connected before. Call it before running an FltkWindow.
   static bool ConnectDisplay();
 
   // `current_drive` is what CurrentDrive() returns (for example "c:"). Timer2 ticks every

@@ -9,9 +9,11 @@
 
 namespace catpub::ui {
 
-// Returns an FltkWindow when DISPLAY names an X display that opens, otherwise a HeadlessWindow
-// (DISPLAY unset or empty, display unreachable). A Wayland session without DISPLAY counts as
-// headless: FLTK 1.3 draws on X only. `current_drive` is what the window's CurrentDrive() returns.
+// Returns an FltkWindow when FltkWindow::ConnectDisplay finds a screen, otherwise a HeadlessWindow.
+// On X: DISPLAY names a display that opens (unset, empty or unreachable: headless; a Wayland
+// session without DISPLAY counts as headless, FLTK 1.3 draws on X only). On Windows: a visible
+// desktop (a service or a task in session 0 is headless). `current_drive` is what the window's
+// CurrentDrive() returns.
 std::unique_ptr<WindowHost> MakeWindowHost(std::string current_drive);
 
 }  // namespace catpub::ui
