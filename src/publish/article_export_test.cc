@@ -1,7 +1,6 @@
 #include "publish/article_export.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -11,6 +10,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/in_memory_tables.h"
 #include "platform/fatal_error.h"
+#include "platform/this_process.h"
 
 namespace catpub::publish {
 namespace {
@@ -136,8 +136,9 @@ TEST_F(ArticleExportTest, OneLinePerArticleInBarcodeOrderThroughATemporaryFile) 
 
   EXPECT_EQ(Exported(), (std::vector<std::string>{kLatteLine, Line("8000000000002", "PANE")}));
   EXPECT_EQ(Exported()[0], Line("8001234567890"));
-  EXPECT_EQ(files_.opened, std::vector<std::string>{"5 C:\\orbis\\articoli.csv." +
-                                                    std::to_string(getpid()) + ".tmp"});
+  EXPECT_EQ(files_.opened,
+            std::vector<std::string>{"5 C:\\orbis\\articoli.csv." +
+                                     std::to_string(platform::ProcessId()) + ".tmp"});
   EXPECT_EQ(files_.flushes, std::vector<platform::Flush>{platform::Flush::kOnClose});
   EXPECT_FALSE(files_.IsOpen(5));
   EXPECT_FALSE(disk_.Has(ExportTempPath()));

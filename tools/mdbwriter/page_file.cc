@@ -1,42 +1,39 @@
 #include "mdbwriter/page_file.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace catpub::mdbwriter {
 namespace {
 
-[[noreturn]] void ThrowErrno(const std::string& what, const std::filesystem::path& path) {
+[[noreturn]] void Throw(const std::string& what, const std::filesystem::path& path) {
   throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
 }
 
 }  // namespace
 
 PageFile::PageFile(const std::filesystem::path& target) : target_(target) {
-  std::string pattern = target.string() + ".partial-XXXXXX";
-  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd_ < 0) ThrowErrno("cannot create a file beside", target);
-  path_ = pattern;
-  if (::fchmod(fd_, 0644) != 0) {
-    Discard();
-    ThrowErrno("cannot set the permissions of", path_);
+  // A random name beside the target; a file already there is never opened, so two writers of the
+  // same target keep apart.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100 && !file_.is_open(); ++attempt) {
+    path_ = target.string() + ".partial-" + std::to_string(random());
+    if (std::filesystem::exists(path_)) continue;
+    file_.open(path_, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
   }
+  if (!file_.is_open()) Throw("cannot create a file beside", target);
 }
 
 PageFile::~PageFile() { Discard(); }
 
 void PageFile::Discard() {
   if (committed_) return;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (file_.is_open()) file_.close();
   std::error_code ignored;
   std::filesystem::remove(path_, ignored);
 }
@@ -53,17 +50,9 @@ void PageFile::Write(uint32_t number, const Page& page) {
   if (number >= page_count_) {
     throw std::logic_error("page " + std::to_string(number) + " written before it was allocated");
   }
-  const off_t offset = static_cast<off_t>(number) * static_cast<off_t>(db::kJetPageSize);
-  size_t done = 0;
-  while (done < db::kJetPageSize) {
-    const ssize_t wrote = ::pwrite(fd_, page.data() + done, db::kJetPageSize - done,
-                                   offset + static_cast<off_t>(done));
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno("cannot write", path_);
-    }
-    done += static_cast<size_t>(wrote);
-  }
+  file_.seekp(static_cast<std::streamoff>(number) * static_cast<std::streamoff>(db::kJetPageSize));
+  file_.write(reinterpret_cast<const char*>(page.data()), db::kJetPageSize);
+  if (!file_) Throw("cannot write", path_);
   written_[number] = true;
 }
 
@@ -73,10 +62,11 @@ void PageFile::Commit() {
       throw std::logic_error("page " + std::to_string(number) + " was allocated but never written");
     }
   }
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) ThrowErrno("cannot write", path_);
-  if (::rename(path_.c_str(), target_.c_str()) != 0) ThrowErrno("cannot replace", target_);
+  file_.close();
+  if (file_.fail()) Throw("cannot write", path_);
+  std::error_code error;
+  std::filesystem::rename(path_, target_, error);
+  if (error) Throw("cannot replace", target_);
   committed_ = true;
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "db/jet_page.h"
@@ -43,7 +44,7 @@ class PageFile {
  private:
   std::filesystem::path target_;
   std::filesystem::path path_;
-  int fd_ = -1;
+  std::fstream file_;
   bool committed_ = false;
   uint32_t page_count_ = 0;
   std::vector<bool> written_;
