@@ -10,11 +10,13 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/wine_world.h"
 
 namespace catpub::testing {
 
@@ -25,8 +27,17 @@ struct ProgramResult {
   std::string err;
 };
 
+// Whether the program under test is the Windows build, run under Wine in a world of its own.
+#ifdef CATPUB_WINE_TEMPLATE
+inline constexpr bool kUnderWine = true;
+#else
+inline constexpr bool kUnderWine = false;
+#endif
+
 // A program started in the background, for tests that act on it while it runs. The destructor
 // kills it (by its process id) if it is still running, so a failed test leaves nothing behind.
+// The Windows build runs under Wine, in a prefix whose drives are CATALOG_PUBLISHER_DRIVES's
+// folders; `pid()` is then Wine's process.
 class StartedProgram {
  public:
   // `env` entries are added to (or replace those of) the test's own environment; an empty value
@@ -36,6 +47,10 @@ class StartedProgram {
                  const std::map<std::string, std::string>& env,
                  rlim_t address_space = RLIM_INFINITY) {
     const std::filesystem::path out = capture_.path() / "out", err = capture_.path() / "err";
+#ifdef CATPUB_WINE_TEMPLATE
+    wine_ = std::make_unique<WineWorld>(capture_.path() / "prefix",
+                                        env.at("CATALOG_PUBLISHER_DRIVES"), CATPUB_WINE_TEMPLATE);
+#endif
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
@@ -55,7 +70,13 @@ class StartedProgram {
       dup2(in_fd, 0);
       dup2(out_fd, 1);
       dup2(err_fd, 2);
+#ifdef CATPUB_WINE_TEMPLATE
+      setenv("WINEPREFIX", wine_->prefix().c_str(), 1);
+      setenv("WINEDEBUG", "-all", 1);
+      execlp("wine", "wine", program.c_str(), static_cast<char*>(nullptr));
+#else
       execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+#endif
       _exit(127);
     }
   }
@@ -103,6 +124,7 @@ class StartedProgram {
   }
 
   TempDir capture_;
+  std::unique_ptr<WineWorld> wine_;  // ended before capture_ is removed
   pid_t pid_ = -1;
   bool ended_ = false;
   ProgramResult result_;
