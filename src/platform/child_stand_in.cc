@@ -6,6 +6,7 @@
 //   exit:N     exits with status N                 crash      reads address 0
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <chrono>
 #include <cstdio>
@@ -41,7 +42,10 @@ int main(int argc, char** argv) {
     } else if (verb == "args") {
       for (const std::string& arg : args) write(arg + "\n");
     } else if (verb == "close") {
+      // The C library's close may leave the system's handle open (Wine's does).
+      const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
       std::fclose(stdout);
+      ::CloseHandle(handle);
     } else if (verb == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoul(value)));
     } else if (verb == "exit") {

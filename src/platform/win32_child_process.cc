@@ -273,15 +273,17 @@ DWORD Start(const std::vector<std::string>& argv, ChildEnds& ends, HANDLE& proce
   startup.StartupInfo.hStdError = ends.err;
   startup.lpAttributeList = attributes;
   PROCESS_INFORMATION started{};
-  // No console of its own (a parent run by the Task Scheduler has none to share, and a console's
-  // Ctrl+C is the parent's to answer); no dialog of Windows' own when it crashes, which nobody
-  // would answer: the error mode is inherited.
+  // No console at all (a parent run by the Task Scheduler has none to share, and a console's Ctrl+C
+  // is the parent's to answer). A hidden console of its own (CREATE_NO_WINDOW) would not do: Wine
+  // starts a console host for it that inherits the pipes' ends, so the output would not end when
+  // the child closes it. No dialog of Windows' own when it crashes, which nobody would answer: the
+  // error mode is inherited.
   const UINT error_mode = ::GetErrorMode();
   ::SetErrorMode(error_mode | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
                  SEM_NOOPENFILEERRORBOX);
   if (error == 0 &&
       !::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        CREATE_SUSPENDED | DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT, nullptr,
                         nullptr, &startup.StartupInfo, &started)) {
     error = ::GetLastError();
   }
