@@ -13,6 +13,7 @@
 #include "platform/child_process.h"
 #include "platform/fatal_error.h"
 #include "platform/this_process.h"
+#include "platform/utf8_path.h"
 
 namespace catpub::db {
 namespace {
@@ -161,10 +162,13 @@ std::filesystem::path ReaderOfProgram() {
   const std::filesystem::path folder = platform::ProgramFile().parent_path();
   // CATPUB_READER_FROM_BINDIR is where the install puts the reader, relative to the program's
   // folder.
-  std::filesystem::path installed = folder / CATPUB_READER_FROM_BINDIR / "catalog-publisher-reader";
+  // The program's own extension: ".exe" on Windows, none on Linux.
+  const std::filesystem::path reader =
+      "catalog-publisher-reader" + platform::ProgramFile().extension().string();
+  std::filesystem::path installed = folder / CATPUB_READER_FROM_BINDIR / reader;
   std::error_code error;
   if (std::filesystem::is_regular_file(installed, error)) return installed;
-  return folder / "catalog-publisher-reader";
+  return folder / reader;
 }
 
 MdbTableSource::MdbTableSource(platform::FileSystem& files, ReaderOptions options)
@@ -182,10 +186,10 @@ std::vector<std::string> MdbTableSource::ReaderArguments(const std::filesystem::
                                                          const std::string& table,
                                                          const std::string& part) const {
   std::vector<std::string> argv = {
-      options_.executable.string(),
+      platform::Utf8Text(options_.executable),
       std::string(wire::kMemoryLimitFlag) + std::to_string(options_.memory_limit_mb)};
   if (!part.empty()) argv.push_back(std::string(wire::kPartFlag) + part);
-  argv.push_back(file.string());
+  argv.push_back(platform::Utf8Text(file));
   argv.push_back(table);
   return argv;
 }

@@ -1,14 +1,15 @@
 #include "platform/curl_ftp_control.h"
 
 #include <curl/curl.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 
 #include "platform/curl_result_text.h"
 #include "platform/fatal_error.h"
+#include "platform/input_file.h"
 #include "platform/interruption.h"
 #include "platform/system_error_text.h"
 
@@ -324,19 +325,27 @@ int32_t CurlFtpControl::PutFile(const std::string& local_path, const std::string
   Session& s = *session_;
   if (s.stalled()) return 0;
   const std::string step = "invio di " + local_path;
-  File file(std::fopen(fs_.LocalPath(local_path).c_str(), "rb"), &std::fclose);
-  struct stat status {};
-  if (file == nullptr || fstat(fileno(file.get()), &status) != 0) {
+  const std::filesystem::path local = fs_.LocalPath(local_path);
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(local, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    s.Fail(step + ": non è un file");
+    return 0;
+  }
+  File file(OpenForReading(local), &std::fclose);
+  if (file == nullptr) {
     s.Fail(step + ": file non leggibile: " + SystemErrorText(errno));
     return 0;
   }
-  if (!S_ISREG(status.st_mode)) {
-    s.Fail(step + ": non è un file");
+  // Only a run that holds the shop writes the export, so the file does not change once open.
+  const uintmax_t file_size = std::filesystem::file_size(local, error);
+  if (error) {
+    s.Fail(step + ": file non leggibile: " + SystemErrorText(error));
     return 0;
   }
   const std::string part = InDir(s.target_dir, remote_name + ".part");
   const std::string final_name = InDir(s.target_dir, remote_name);
-  const auto size = static_cast<curl_off_t>(status.st_size);
+  const auto size = static_cast<curl_off_t>(file_size);
   curl_easy_setopt(s.curl(), CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(s.curl(), CURLOPT_READDATA, file.get());
   curl_easy_setopt(s.curl(), CURLOPT_INFILESIZE_LARGE, size);

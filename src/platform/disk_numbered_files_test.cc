@@ -70,6 +70,7 @@ TEST_F(DiskNumberedFilesTest, FailuresNameTheWindowsPathAndTheReason) {
   files_.CloseAllFiles();  // nothing open is no error
 }
 
+#ifndef _WIN32  // Linux's /dev/full stands for a full disk; Windows has no such device
 TEST_F(DiskNumberedFilesTest, AFullDiskIsAFatalError) {
   WindowsFileSystem dev(dir_.path(), "/dev");
   DiskNumberedFiles files(dev);
@@ -81,6 +82,7 @@ TEST_F(DiskNumberedFilesTest, AFullDiskIsAFatalError) {
   EXPECT_FALSE(files.IsOpen(2));
   EXPECT_FALSE(files.IsOpen(5));
 }
+#endif
 
 }  // namespace
 }  // namespace catpub::platform

@@ -36,6 +36,8 @@ class FolderHandle {
 
  private:
   intptr_t handle_ = -1;  // the system's handle; -1 while closed
+  // The folder opened; on Windows, whose handle is the lock itself, TryLock opens it.
+  std::filesystem::path path_;
 };
 
 }  // namespace catpub::platform

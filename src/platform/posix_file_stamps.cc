@@ -11,7 +11,8 @@ class StatStamps final : public FileStamps {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) return std::nullopt;
     return FileStamp{static_cast<uint64_t>(info.st_size),
-                     int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec};
+                     int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec,
+                     static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   }
 };
 

@@ -1,9 +1,6 @@
 #include "platform/shop_lock.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include <vector>
 
 #include "platform/fatal_error.h"
+#include "platform/folder_handle.h"
 #include "platform/windows_file_system.h"
 #include "support/temp_dir.h"
 
@@ -27,13 +25,12 @@ constexpr std::chrono::milliseconds kNoWait{0};
 class FolderLockTest : public ::testing::Test {
  protected:
   fs::path Orbis() const { return dir_.path() / "c/orbis"; }
-  // True when another run could lock the folder now. flock locks belong to an open file, so this
-  // open of the folder stands for another run's.
+  // True when another run could lock the folder now. The lock belongs to the open folder, not to
+  // the process, so this open of the folder stands for another run's.
   bool LockableElsewhere() const {
-    const int fd = ::open(Orbis().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0) ::close(fd);
-    return locked;
+    FolderHandle other_run;
+    return other_run.Open(Orbis()).status == FolderHandle::Status::kDone &&
+           other_run.TryLock().status == FolderHandle::Status::kDone;
   }
   // What a lock on C:\orbis that waits for nothing reports when it refuses the run; empty when it
   // takes the shop (and lets it go again).
@@ -106,9 +103,11 @@ TEST_F(FolderLockTest, AFolderThatCannotBeOpenedRefusesTheRun) {
       {"a file where the folder should be",
        [](const fs::path& orbis) { std::ofstream(orbis) << "x"; },
        "una parte del percorso non è una cartella"},
+#ifndef _WIN32  // Windows gives no ordinary account the right to make links
       {"a link that leads back to itself",
        [](const fs::path& orbis) { fs::create_symlink("orbis", orbis); },
        "troppi collegamenti simbolici nel percorso"},
+#endif
   };
   fs::create_directories(Orbis().parent_path());
   for (const auto& c : cases) {

@@ -1,7 +1,6 @@
 #include "platform/windows_1252.h"
 
-#include <iconv.h>
-
+#include <cstdint>
 #include <new>
 
 #include "platform/fatal_error.h"
@@ -9,17 +8,17 @@
 namespace catpub::platform {
 namespace {
 
-// One conversion descriptor for the process; iconv keeps no state between calls for this pair.
-iconv_t Converter() {
-  static const iconv_t converter = [] {
-    iconv_t cd = iconv_open("WINDOWS-1252", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-      throw FatalError("conversione del testo in Windows-1252 non disponibile (iconv)");
-    }
-    return cd;
-  }();
-  return converter;
-}
+// Windows-1252's bytes 0x80 to 0x9F, the only ones that are not their own Unicode numbers; 0 where
+// the code page has no character (0x81, 0x8D, 0x8F, 0x90, 0x9D). A table of our own rather than
+// the system's converter: iconv is not on Windows, and Windows' own converter would write the C1
+// controls U+0081 and the like as bytes, where glibc's writes "?"; so the export is the same on
+// both.
+constexpr char16_t kHighBytes[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 0x88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 0x98
+};
 
 // Length of the well-formed UTF-8 sequence at the start of `text` (at least 1 byte), so that a
 // character without a form is skipped whole and a broken byte alone.
@@ -36,28 +35,34 @@ size_t SequenceLength(const char* text, size_t left) {
   return length;
 }
 
-// Appends the one character `sequence` (a SequenceLength) in Windows-1252, or "?".
-void AppendByIconv(std::string_view sequence, std::string& out) {
-  iconv_t cd = Converter();
-  char* in = const_cast<char*>(sequence.data());
-  size_t in_left = sequence.size();
-  char converted[4];
-  char* to = converted;
-  size_t to_left = sizeof converted;
-  const bool ok = iconv(cd, &in, &in_left, &to, &to_left) != static_cast<size_t>(-1) &&
-                  in_left == 0 && to != converted;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  if (ok) {
-    out.append(converted, static_cast<size_t>(to - converted));
-  } else {
-    out += '?';
+// The character that the sequence (a SequenceLength of 2 or more) encodes; 0 for one in a longer
+// form than it needs, which is no character.
+uint32_t CodeOf(std::string_view sequence) {
+  const auto lead = static_cast<unsigned char>(sequence[0]);
+  uint32_t code = lead & (0x7F >> sequence.size());
+  for (size_t i = 1; i < sequence.size(); ++i) {
+    code = (code << 6) | (static_cast<unsigned char>(sequence[i]) & 0x3F);
   }
+  constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  return code < kShortest[sequence.size()] ? 0 : code;
+}
+
+// Appends the one character `sequence` (a SequenceLength) in Windows-1252, or "?".
+void AppendByTable(std::string_view sequence, std::string& out) {
+  const uint32_t code = sequence.size() > 1 ? CodeOf(sequence) : 0;
+  for (size_t i = 0; code != 0 && i < std::size(kHighBytes); ++i) {
+    if (kHighBytes[i] == code) {
+      out += static_cast<char>(0x80 + i);
+      return;
+    }
+  }
+  out += '?';
 }
 
 // AppendWindows1252 without its handling of a failed allocation.
 void AppendConverted(std::string_view text, std::string& out) {
   // Nearly every character is ASCII or a Latin-1 letter (U+00A0 to U+00FF), whose Windows-1252
-  // codes are their own numbers; iconv is asked only about the others.
+  // codes are their own numbers; the table is looked up only for the others.
   size_t at = 0;
   while (at < text.size()) {
     size_t plain = at;
@@ -76,7 +81,7 @@ void AppendConverted(std::string_view text, std::string& out) {
         continue;
       }
     }
-    AppendByIconv(text.substr(at, length), out);
+    AppendByTable(text.substr(at, length), out);
     at += length;
   }
 }

@@ -23,8 +23,14 @@ TEST(Windows1252Test, ConvertsEachCharacterOrWritesAQuestionMark) {
       {"€ 2,50", "\x80 2,50"},
       {"“x” – ™", "\x93x\x94 \x96 \x99"},
       {"ÿ", "\xFF"},
-      {"\u00A0x\u00BF", "\xA0x\xBF"},  // the ends of the Latin-1 letters and signs
-      {"\u0085\u009F", "??"},          // C1 controls: not in the code page
+      {"\u00A0x\u00BF", "\xA0x\xBF"},               // the ends of the Latin-1 letters and signs
+      {"\u0085\u009F", "??"},                       // C1 controls: not in the code page
+      {"\u0081\u008D\u008F\u0090\u009D", "?????"},  // nor are those of its five unused bytes
+      {"\u0152\u0153\u0160\u0161\u0178\u017D\u017E\u0192\u02C6\u02DC",
+       "\x8C\x9C\x8A\x9A\x9F\x8E\x9E\x83\x88\x98"},
+      {"\u201A\u201E\u2026\u2020\u2021\u2030\u2039\u203A\u2018\u2019\u2022\u2014",
+       "\x82\x84\x85\x86\x87\x89\x8B\x9B\x91\x92\x95\x97"},
+      {"\xE0\x85\x92|\xC1\xA9", "?|??"},  // a longer form than needed is no character
       {"\xC3\xA9\xE2\x82\xAC"
        "a\xC3",
        "\xE9\x80"

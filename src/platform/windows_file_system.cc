@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <system_error>
@@ -11,6 +10,7 @@
 #include "platform/fatal_error.h"
 #include "platform/fold_case.h"
 #include "platform/system_error_text.h"
+#include "platform/utf8_path.h"
 
 namespace catpub::platform {
 namespace fs = std::filesystem;
@@ -38,10 +38,10 @@ std::vector<std::string> SplitComponents(std::string_view rest) {
 // case. Empty when there is none.
 std::string MatchEntry(const fs::path& folder, const std::string& name) {
   std::error_code error;
-  if (fs::exists(folder / name, error)) return name;
+  if (fs::exists(folder / Utf8Path(name), error)) return name;
   const std::string folded = FoldCase(name);
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::string entry = it->path().filename().string();
+    std::string entry = Utf8Text(it->path().filename());
     if (FoldCase(entry) == folded) return entry;
   }
   return {};
@@ -57,14 +57,14 @@ bool IsInside(const fs::path& path, const fs::path& folder) {
 WindowsFileSystem::WindowsFileSystem(fs::path drives, fs::path working_dir)
     : drives_(std::move(drives)), working_dir_(std::move(working_dir)) {}
 
-WindowsFileSystem WindowsFileSystem::FromEnvironment() {
-  const char* drives = std::getenv("CATALOG_PUBLISHER_DRIVES");
-  std::error_code error;
-  fs::path working_dir = fs::current_path(error);
-  return WindowsFileSystem(drives && *drives ? fs::path(drives) : fs::path("/mnt"), working_dir);
-}
-
 std::string WindowsFileSystem::CurrentDrive() {
+  if (drives_.empty()) {
+    // The drive of the working directory; one on a share (\\server\share) has none.
+    const std::string root = Utf8Text(working_dir_.root_name());
+    const bool drive =
+        root.size() == 2 && root[1] == ':' && std::isalpha(static_cast<unsigned char>(root[0]));
+    return drive ? std::string(1, static_cast<char>(std::tolower(root[0]))) + ":" : "c:";
+  }
   std::error_code error;
   fs::path drives = fs::weakly_canonical(drives_, error);
   fs::path working_dir = fs::weakly_canonical(working_dir_, error);
@@ -78,6 +78,9 @@ std::string WindowsFileSystem::CurrentDrive() {
 }
 
 fs::path WindowsFileSystem::LocalPath(const std::string& path) {
+  // The system's own paths, case-insensitive by themselves; "\orbis" is on the working directory's
+  // drive, as Windows takes it.
+  if (drives_.empty()) return working_dir_ / Utf8Path(path);
   std::string_view rest = path;
   fs::path local;
   const bool has_drive =
@@ -99,7 +102,7 @@ fs::path WindowsFileSystem::LocalPath(const std::string& path) {
       matching = false;
       entry = component;
     }
-    local /= entry;
+    local /= Utf8Path(entry);
   }
   return local;
 }
@@ -116,7 +119,7 @@ std::vector<std::string> WindowsFileSystem::ListFiles(const std::string& folder)
        it.increment(error)) {
     // An entry that cannot be examined (a dangling link) is no regular file; the listing goes on.
     std::error_code entry_error;
-    if (it->is_regular_file(entry_error)) names.push_back(it->path().filename().string());
+    if (it->is_regular_file(entry_error)) names.push_back(Utf8Text(it->path().filename()));
   }
   return names;
 }

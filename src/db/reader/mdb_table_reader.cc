@@ -23,6 +23,7 @@
 #include "db/value.h"
 #include "platform/fatal_error.h"
 #include "platform/fold_case.h"
+#include "platform/utf8_path.h"
 
 namespace catpub::db::reader {
 namespace {
@@ -511,7 +512,7 @@ TableRead ReadFrom(const Handle& mdb, uint64_t file_size, std::string_view table
 TableRead ReadMdbTable(const std::string& path, std::string_view table, TableSink& sink,
                        TablePart part) {
   std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(path, error);
+  const uintmax_t size = std::filesystem::file_size(platform::Utf8Path(path), error);
   return ReadFrom(Handle(mdb_open(path.c_str(), MDB_NOFLAGS)), error ? 0 : size, table, sink, part);
 }
 

@@ -26,11 +26,13 @@
 #include "db/reader/mdb_table_reader.h"
 #include "db/reader_protocol.h"
 #include "platform/address_sanitizer.h"
+#include "platform/arguments.h"
 #include "platform/binary_output.h"
 #include "platform/environment.h"
 #include "platform/fatal_error.h"
 #include "platform/mapped_file.h"
 #include "platform/memory_limit.h"
+#include "platform/utf8_path.h"
 
 #ifdef CATPUB_ASAN
 // AddressSanitizer reserves terabytes of address space, so an address-space limit cannot apply; a
@@ -70,21 +72,24 @@ std::optional<catpub::db::reader::TablePart> ParsePart(std::string_view text) {
 int main(int argc, char** argv) {
   using catpub::db::wire::kMemoryLimitFlag;
   using catpub::db::wire::kPartFlag;
-  std::vector<std::string_view> args(argv + 1, argv + argc);
+  // In UTF-8 on every system: the file's path may hold any character.
+  const std::vector<std::string> arguments = catpub::platform::Utf8Arguments(argc, argv);
+  std::vector<std::string_view> args(arguments.begin() + 1, arguments.end());
   std::optional<catpub::db::reader::TablePart> part = catpub::db::reader::TablePart{};
   if (args.size() == 4 && args[1].starts_with(kPartFlag)) {
     part = ParsePart(args[1].substr(kPartFlag.size()));
     args.erase(args.begin() + 1);
   }
   if (args.size() != 3 || !args[0].starts_with(kMemoryLimitFlag) || !part) {
-    std::fprintf(stderr, "uso: %s --memory-limit-mb=N [--part=K/COUNT] FILE TABELLA\n", argv[0]);
+    std::fprintf(stderr, "uso: %s --memory-limit-mb=N [--part=K/COUNT] FILE TABELLA\n",
+                 arguments.at(0).c_str());
     return kUsage;
   }
   const std::string path(args[1]);
   const std::string table(args[2]);
-  // Mapped when it can be; empty otherwise, and libmdb then reads the file itself and reports
-  // what is wrong.
-  const catpub::platform::MappedFile mapped(path);
+  // Mapped when it can be; empty otherwise (always on Windows), and libmdb then reads the file
+  // itself and reports what is wrong.
+  const catpub::platform::MappedFile mapped(catpub::platform::Utf8Path(path));
   const std::string_view file = mapped.bytes();
   LimitMemory(args[0].substr(kMemoryLimitFlag.size()));
   // The frames go out on a copy of standard output; whatever libmdb prints there goes to standard
