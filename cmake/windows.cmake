@@ -47,9 +47,11 @@ if(BUILD_TESTING)
            COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${wine_prefix} wineserver -k)
   set_tests_properties(WineSession.Start PROPERTIES FIXTURES_SETUP wine_session)
   set_tests_properties(WineSession.End PROPERTIES FIXTURES_CLEANUP wine_session)
-  # Every discovered test runs in that session.
+  # Every discovered test runs in that session. The tests are listed when ctest runs, in that
+  # session too, rather than after each link, where every listing would pay Wine's start.
   include(GoogleTest)
   function(gtest_discover_tests target)
-    _gtest_discover_tests(${target} ${ARGN} PROPERTIES FIXTURES_REQUIRED wine_session)
+    _gtest_discover_tests(${target} ${ARGN} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                          PROPERTIES FIXTURES_REQUIRED wine_session)
   endfunction()
 endif()

@@ -29,6 +29,13 @@ if [ ! -f "$prefix/.catpub-ready" ]; then
   exec 9>&-
 fi
 if [ "${1:-}" = --persistent-server ]; then
-  exec wineserver -p
+  # A server left from an earlier run of the tests goes first; the new one lets go of CTest's
+  # output, which it would otherwise hold open until it ends.
+  wineserver -k 2>/dev/null || true
+  wineserver -p </dev/null >/dev/null 2>&1
+  # Wine's own services (winedevice and the like) start with a session's first program and keep
+  # its standard output and error open until the session ends: started now, with none, they hold
+  # none of CTest's pipes, which CTest reads to their end.
+  exec wine wineboot </dev/null >/dev/null 2>&1
 fi
 exec wine "$@"
