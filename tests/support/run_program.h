@@ -101,7 +101,7 @@ class StartedProgram {
   }
 
   // What the program has written to standard error so far.
-  std::string ErrSoFar() const { return ReadBytes(capture_.path() / "err"); }
+  std::string ErrSoFar() const { return Lines(ReadBytes(capture_.path() / "err")); }
 
   // Waits for the program to end.
   ProgramResult Wait() {
@@ -111,12 +111,23 @@ class StartedProgram {
       Ended(status);
     }
     ProgramResult result = result_;
-    result.out = ReadBytes(capture_.path() / "out");
-    result.err = ReadBytes(capture_.path() / "err");
+    result.out = Lines(ReadBytes(capture_.path() / "out"));
+    result.err = Lines(ReadBytes(capture_.path() / "err"));
     return result;
   }
 
  private:
+  // A Windows program ends the lines of its standard output and error with CR LF, as Windows' C
+  // library does for text streams; the tests compare what the lines say.
+  static std::string Lines(std::string text) {
+    if (!kUnderWine) return text;
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    }
+    return lines;
+  }
+
   void Ended(int status) {
     ended_ = true;
     if (WIFEXITED(status)) result_.exit_status = WEXITSTATUS(status);
