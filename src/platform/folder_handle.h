@@ -1,6 +1,6 @@
 // A folder held open so that it can be locked against other processes. The lock belongs to the
 // handle: it ends when the handle is closed or the process ends, however it ends, and leaves
-// nothing behind on disk.
+// nothing behind on disk (on Windows the lock is a file in the folder that goes with its handle).
 #pragma once
 
 #include <cstdint>
@@ -36,7 +36,7 @@ class FolderHandle {
 
  private:
   intptr_t handle_ = -1;  // the system's handle; -1 while closed
-  // The folder opened; on Windows, whose handle is the lock itself, TryLock opens it.
+  // The folder opened; on Windows, TryLock opens the lock file in it (win32_folder_handle.cc).
   std::filesystem::path path_;
 };
 

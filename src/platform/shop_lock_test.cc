@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -44,14 +45,24 @@ class FolderLockTest : public ::testing::Test {
   WindowsFileSystem fs_{dir_.path(), dir_.path()};
 };
 
+// The run holding the shop still lists its folder (the leftovers of a killed run are found so),
+// and once it lets go, nothing of the lock is left in it.
 TEST_F(FolderLockTest, HoldsTheShopsFolderUntilItIsDestroyed) {
   fs::create_directories(Orbis());
+  std::ofstream(Orbis() / "articoli.csv") << "x";
   {
     FolderLock lock(fs_, "C:\\ORBIS", kNoWait);
     EXPECT_FALSE(lock.Take().has_value());
     EXPECT_FALSE(LockableElsewhere());
+    const std::vector<std::string> listed = fs_.ListFiles("C:\\orbis");
+    EXPECT_NE(std::find(listed.begin(), listed.end(), "articoli.csv"), listed.end());
   }
   EXPECT_TRUE(LockableElsewhere());
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(Orbis())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"articoli.csv"});
 }
 
 TEST_F(FolderLockTest, AFolderHeldElsewhereRefusesTheRunOnceTheWaitRunsOut) {

@@ -48,8 +48,7 @@ class StartedProgram {
                  rlim_t address_space = RLIM_INFINITY) {
     const std::filesystem::path out = capture_.path() / "out", err = capture_.path() / "err";
 #ifdef CATPUB_WINE_TEMPLATE
-    wine_ = std::make_unique<WineWorld>(capture_.path() / "prefix",
-                                        env.at("CATALOG_PUBLISHER_DRIVES"), CATPUB_WINE_TEMPLATE);
+    wine_ = WineWorld::Of(env.at("CATALOG_PUBLISHER_DRIVES"), CATPUB_WINE_TEMPLATE);
 #endif
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
@@ -135,7 +134,7 @@ class StartedProgram {
   }
 
   TempDir capture_;
-  std::unique_ptr<WineWorld> wine_;  // ended before capture_ is removed
+  std::shared_ptr<WineWorld> wine_;
   pid_t pid_ = -1;
   bool ended_ = false;
   ProgramResult result_;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -25,6 +27,7 @@ class WineWorld {
             const std::filesystem::path& wine_template)
       : prefix_(prefix) {
     namespace fs = std::filesystem;
+    if (fs::exists(prefix_ / "dosdevices")) return;  // made for an earlier run of the same shop
     fs::create_directories(prefix_ / "dosdevices");
     for (const char* file : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"}) {
       fs::copy_file(wine_template / file, prefix_ / file);
@@ -48,6 +51,21 @@ class WineWorld {
     fs::create_directory_symlink("/", prefix_ / "dosdevices/z:");
   }
   ~WineWorld() { Run({"wineserver", "-k"}); }
+
+  // The world of the shop whose drives folder is `drives`, shared by the runs of that shop that
+  // are under way, as one Windows machine is: they see each other's open files and locks. The
+  // prefix lives in the drives folder (a name that is no drive letter), and its server ends with
+  // the last run that holds it.
+  static std::shared_ptr<WineWorld> Of(const std::filesystem::path& drives,
+                                       const std::filesystem::path& wine_template) {
+    static std::map<std::filesystem::path, std::weak_ptr<WineWorld>> worlds;
+    std::shared_ptr<WineWorld> world = worlds[drives].lock();
+    if (!world) {
+      world = std::make_shared<WineWorld>(drives / "wine-prefix", drives, wine_template);
+      worlds[drives] = world;
+    }
+    return world;
+  }
   WineWorld(const WineWorld&) = delete;
   WineWorld& operator=(const WineWorld&) = delete;
 
