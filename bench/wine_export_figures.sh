@@ -69,8 +69,9 @@ timed() {
   local watcher=$!
   sleep 0.2  # the watcher's first look at /proc
   local status=0
-  (cd "$drive" && env -u DISPLAY CATPUB_FIGURES="$tag" CATALOG_PUBLISHER_DRIVES="$(dirname "$drive")" \
-    /usr/bin/time -f "%e %M" -o "$folder/time" "$@" >/dev/null 2>"$folder/stderr") || status=$?
+  (cd "$drive" && env -u DISPLAY CATPUB_FIGURES="$tag" \
+    CATALOG_PUBLISHER_DRIVES="$(dirname "$drive")" /usr/bin/time -f "%e %M" -o "$folder/time" \
+    "$@" >/dev/null 2>"$folder/stderr") || status=$?
   kill -TERM "$watcher"
   wait "$watcher" || true
   local readers
@@ -80,7 +81,10 @@ timed() {
     <<<"$readers") $(grep -c . <<<"$readers" || true)" >"$out"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() {
+  sort -g | awk '{ v[NR] = $1 }
+                 END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
 
 results="$folder/results"
 : >"$results"
@@ -115,7 +119,8 @@ for rows in $rows_list; do
     fi
     cmp -s "$export_file" "$folder/linux.csv" ||
       { echo "the Windows build's export differs from the Linux build's" >&2; exit 1; }
-    echo "$rows $round $l_wall $w_wall $s_wall $l_peak $w_peak $l_reader $w_reader $s_peak" >>"$results"
+    echo "$rows $round $l_wall $w_wall $s_wall $l_peak $w_peak $l_reader $w_reader $s_peak" \
+      >>"$results"
     printf '%8s rows, round %s: Linux %5.2f s, Wine %5.2f s (--version %4.2f s, %d MB); peaks:' \
            "$rows" "$round" "$l_wall" "$w_wall" "$s_wall" $((s_peak / 1024))
     printf ' program %d / %d MB, reader %d / %d MB (%s / %s readers seen)\n' $((l_peak / 1024)) \
@@ -126,7 +131,8 @@ done
 
 echo
 echo "medians of $rounds rounds (wall time of a whole run; peak resident memory, MB = 2^20 bytes)"
-echo "| rows | Linux | Wine | Wine/Linux | program, Linux | program, Wine | reader, Linux | reader, Wine | Wine: --version |"
+echo "| rows | Linux | Wine | Wine/Linux | program, Linux | program, Wine | reader, Linux |" \
+     "reader, Wine | Wine: --version |"
 echo "|---|---|---|---|---|---|---|---|---|"
 for rows in $rows_list; do
   column() { awk -v r="$rows" -v c="$1" '$1 == r { print $c }' "$results" | median; }
