@@ -16,7 +16,9 @@
 //
 // The data database of each size (codean and listi01 of ROWS rows each: about 1% repeated article
 // codes, 2% barcodes without a price row, 3% barcodes excluded by colare 5) is written by the
-// project's writer on first use and kept, as FOLDER/ROWS/c/orbis/dati.mdb.
+// project's writer on first use and kept, as FOLDER/ROWS/c/orbis/dati.mdb, with the till's row of
+// utenti and, in FOLDER/ROWS/c/nodo/orbis.mdb, the company database that names it: a whole shop,
+// which the program itself can run on (bench/wine_export_figures.sh times it there).
 //
 // Targets at 1,000,000 rows: (a) at most 2 x (b) and 0.3 x (c), at most 256 MB of memory in any
 // process of the export, and at most 12 x the time of (a) at 100,000 rows.
@@ -192,7 +194,24 @@ void WriteCatalogue(const std::filesystem::path& file, int64_t rows) {
                              PriceRow(next_price++, row);
                              return true;
                            }};
-  mdbwriter::WriteDatabase(file, {codean, listi01});
+  mdbwriter::Table utenti{"utenti",
+                          {{"codutente", ColumnType::kLong},
+                           {"nrpos", ColumnType::kInteger},
+                           {"codattiv", ColumnType::kLong}},
+                          {{int32_t{1}, int16_t{1}, int32_t{12}}},
+                          {}};
+  mdbwriter::WriteDatabase(file, {codean, listi01, utenti});
+}
+
+// The company database of drive C:, whose company 1 keeps its data in C:\orbis\dati.mdb.
+void WriteCompany(const std::filesystem::path& file) {
+  std::filesystem::create_directories(file.parent_path());
+  mdbwriter::WriteDatabase(
+      file, {{"società",
+              {{"codute", ColumnType::kInteger}, {"database", ColumnType::kText, 255}},
+              {{int16_t{1}, std::string(kData)}},
+              {}},
+             {"inizio", {{"codute", ColumnType::kInteger}}, {{int16_t{1}}}, {}}});
 }
 
 int64_t ExpectedLines(int64_t rows) {
@@ -404,8 +423,10 @@ bool RunSize(const std::filesystem::path& folder, int64_t rows, const Options& o
              SizeResult& result) {
   const std::filesystem::path drives = folder / std::to_string(rows);
   const std::filesystem::path file = drives / "c/orbis/dati.mdb";
-  if (!std::filesystem::exists(file)) {
-    std::filesystem::create_directories(file.parent_path());
+  const std::filesystem::path company = drives / "c/nodo/orbis.mdb";
+  if (!std::filesystem::exists(file) || !std::filesystem::exists(company)) {
+    std::filesystem::create_directories(file.parent_path() / "bkp");
+    WriteCompany(company);
     auto start = Clock::now();
     WriteCatalogue(file, rows);
     std::printf("wrote %lld + %lld rows (%.0f MB) in %.1f s\n", static_cast<long long>(rows),

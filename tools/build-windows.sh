@@ -9,7 +9,9 @@
 # Sources: from upstream when the machine is online; otherwise, or whenever CATPUB_THIRD_PARTY_DIR
 # names a folder (relative to the repository, or absolute), the files listed below from that folder.
 # Each is checked against its pinned sha256 (a git clone, against its pinned commit).
-# CMake arguments for the project can follow in CATPUB_WINDOWS_CMAKE_ARGS.
+# CMake arguments for the project can follow in CATPUB_WINDOWS_CMAKE_ARGS; CATPUB_WINDOWS_TARGETS
+# names the targets to build when not all of them are wanted (the demo needs two programs, not the
+# tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
@@ -195,5 +197,6 @@ say "catalog-publisher for Windows in $build"; start=$(date +%s)
 cmake -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
       -DCATPUB_THIRD_PARTY_PREFIX="$prefix" -DCATPUB_WERROR="${CATPUB_WERROR:-OFF}" \
       ${CATPUB_WINDOWS_CMAKE_ARGS:-} >/dev/null
-cmake --build "$build" -j$jobs
+# shellcheck disable=SC2086 # the targets are words
+cmake --build "$build" -j$jobs ${CATPUB_WINDOWS_TARGETS:+--target $CATPUB_WINDOWS_TARGETS}
 say "catalog-publisher built in $(seconds_since "$start") s"

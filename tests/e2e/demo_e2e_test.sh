@@ -5,8 +5,9 @@
 #
 #   demo_e2e_test.sh PROGRAM MDB_WRITE PORT CMAKE_CACHE
 #
-# PROGRAM is built for 127.0.0.1:PORT with the account of CMAKE_CACHE (PUBLISH_FTP_USER,
-# PUBLISH_FTP_PASSWORD), as catalog-publisher-e2e is.
+# PROGRAM (a Linux build, or a Windows build ending in .exe, which runs under Wine) is built for
+# 127.0.0.1:PORT with the account of CMAKE_CACHE (PUBLISH_FTP_USER, PUBLISH_FTP_PASSWORD), as
+# catalog-publisher-e2e is.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 publish="$here/../../tools/demo/publish.sh"
@@ -29,6 +30,14 @@ check() {  # check DESCRIPTION COMMAND...
   fi
 }
 contains() { grep -qF -- "$2" <<<"$1"; }
+# Under Wine: no process of the demo's Wine prefix (its server, the services it started) is left.
+wine_gone() {
+  for _ in $(seq 50); do
+    grep -qszxF "WINEPREFIX=$demo/wine" /proc/[0-9]*/environ || return 0
+    sleep 0.1
+  done
+  return 1
+}
 server_gone() {
   local pid
   pid="$(sed -n 's/^== FTP server on .* (pid \([0-9]*\)).*/\1/p' <<<"$1")"
@@ -47,6 +56,9 @@ for run in 1 2; do
   check "run $run ends with status 0" [ "$status" -eq 0 ]
   check "run $run says the upload equals the export" contains "$out" "byte for byte the local export"
   check "run $run stops its FTP server" server_gone "$out"
+  case "$program" in
+    *.exe) check "run $run leaves nothing of Wine running" wine_gone ;;
+  esac
   check "run $run never shows the password" eval '! contains "$out" "$password"'
   check "run $run: the export has lines" [ -s "$export_file" ]
   check "run $run: the server holds the export" cmp -s "$export_file" "$uploaded"

@@ -9,6 +9,9 @@
 # Dati.mdb, the export articoli.csv and the run logs in bkp/); DEMO_DIR/ftp-root is the server's
 # "/". Running it again rewrites the databases, appends to today's run log and replaces the file
 # on the server. Exits with the program's status, or 4 when the demo itself went wrong.
+#
+# A PROGRAM ending in .exe is the Windows build (tools/demo-windows.sh), run under Wine in the
+# prefix DEMO_DIR/wine, whose drive C: is DEMO_DIR/drives/c: the same shop, seen by Windows paths.
 set -euo pipefail
 
 if [ $# -ne 6 ]; then
@@ -75,11 +78,34 @@ done
 [ -s "$port_file" ] || fail "the FTP server did not start within 20 s (see $server_log)"
 echo "== FTP server on 127.0.0.1:$port (pid $server_pid), serving $root"
 
+# --- Wine, for the Windows build ----------------------------------------------------------------
+run=("$program")
+case "$program" in
+  *.exe)
+    export WINEPREFIX="$demo/wine" WINEDEBUG=-all
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "== making the Wine prefix $WINEPREFIX (once)"
+      wineboot -i >/dev/null 2>&1 || fail "wineboot could not make the Wine prefix $WINEPREFIX"
+      # A crash ends the run with its exception code rather than in Wine's debugger.
+      key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+      wine reg add "$key" /v Debugger /d '' /f >/dev/null 2>&1
+      wine reg add "$key" /v Auto /d 0 /f >/dev/null 2>&1
+      wineserver -w
+    fi
+    # Drive C: is the shop; Wine still needs its Windows folder there.
+    ln -sfn "$drive" "$WINEPREFIX/dosdevices/c:"
+    [ -e "$drive/windows" ] || ln -s "$WINEPREFIX/drive_c/windows" "$drive/windows"
+    # Nothing of Wine (its server, the services it starts) outlives the demo.
+    trap 'stop_server; wineserver -k 2>/dev/null || true' EXIT
+    run=(wine "$program")
+    ;;
+esac
+
 # --- the run -------------------------------------------------------------------------------------
 echo "== catalog-publisher on drive C: = $drive"
 status=0
 (cd "$drive" && env -u DISPLAY CATALOG_PUBLISHER_DRIVES="$demo/drives" \
-  timeout 300 "$program") || status=$?
+  timeout 300 "${run[@]}") || status=$?
 echo "== exit status $status"
 
 log="$drive/Orbis/bkp/logrul3_$(date +%d%m%Y).txt"
