@@ -13,6 +13,6 @@ ctest --test-dir build-windows --output-on-failure -j"$(nproc)"
 tools/install-deps.sh
 cmake -S . -B build-test -DCATPUB_SANITIZE=ON -DCATPUB_WERROR="${CATPUB_WERROR:-OFF}" \
       -DCATPUB_WINDOWS_BUILD="$PWD/build-windows" >/dev/null
-cmake --build build-test -j"$(nproc)" --target wine_e2e_test wine_publication_e2e_test \
-      wine_runs_e2e_test
+cmake --build build-test -j"$(nproc)" --target wine_e2e_test wine_publication_e2e_test wine_runs_e2e_test \
+      wine_window_e2e_test mdb-write
 ctest --test-dir build-test --output-on-failure -j"$(nproc)" -R '^Wine\.'

@@ -80,10 +80,11 @@ class Screen {
   std::string WaitFor(const std::string& title, StartedProgram& program,
                       Clock::duration limit = 10s) {
     for (const auto end = Clock::now() + limit; Clock::now() < end && program.Running();) {
-      if (std::string id = Visible(title); !id.empty()) return id;
+      if (std::string id = Visible(title); !id.empty() && Settled(id, title)) return id;
       std::this_thread::sleep_for(50ms);
     }
-    return Visible(title);
+    const std::string id = Visible(title);
+    return !id.empty() && Settled(id, title) ? id : "";
   }
 
   Geometry GeometryOf(const std::string& id) {
@@ -126,11 +127,21 @@ class Screen {
  private:
   std::string X(const std::string& command) { return Output("DISPLAY=" + name() + " " + command); }
 
+  // Whether the window is shown as the user will see it. Under Wine, Form1 is shown twice: first
+  // with a plain frame and left unpainted (black on the screen) for a second or two, then with the
+  // dialog's frame, off the task bar, and painted.
+  bool Settled(const std::string& id, const std::string& title) {
+    if (!testing::kUnderWine || title != "B") return true;
+    return X("xprop -id " + id + " _NET_WM_STATE").find("_NET_WM_STATE_SKIP_TASKBAR") !=
+           std::string::npos;
+  }
+
   testing::XvfbDisplay display_;
 };
 
 // Counts the windows mapped on a display from the moment it is made: catches a window that is
-// shown for an instant, which polling for it would miss.
+// shown for an instant, which polling for it would miss. Under Wine a run that publishes maps a
+// one-pixel override-redirect window of Wine's own, which nobody sees: not counted.
 class MapWatcher {
  public:
   explicit MapWatcher(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
@@ -147,7 +158,19 @@ class MapWatcher {
     while (XPending(display_) > 0) {
       XEvent event;
       XNextEvent(display_, &event);
-      if (event.type == MapNotify) ++maps_;
+      if (event.type == CreateNotify) {
+        one_pixel_[event.xcreatewindow.window] =
+            event.xcreatewindow.width == 1 && event.xcreatewindow.height == 1;
+      }
+      if (event.type == ConfigureNotify) {
+        one_pixel_[event.xconfigure.window] =
+            event.xconfigure.width == 1 && event.xconfigure.height == 1;
+      }
+      if (event.type == MapNotify) {
+        const bool wines_own =
+            testing::kUnderWine && event.xmap.override_redirect && one_pixel_[event.xmap.window];
+        if (!wines_own) ++maps_;
+      }
     }
     return maps_;
   }
@@ -155,6 +178,7 @@ class MapWatcher {
  private:
   Display* display_;
   int maps_ = 0;
+  std::map<Window, bool> one_pixel_;  // by the window's last size seen
 };
 
 // True when the program holds a file of `folder` open.
@@ -267,6 +291,9 @@ TEST_F(WindowEndToEnd, NoDataDatabaseShowsTheTillNumberUntilUscita) {
 // A signal while the window waits for "Uscita", or while a message box waits for OK, ends the run
 // as "Uscita" would, and says why: nobody may be there to press anything.
 TEST_F(WindowEndToEnd, ASignalEndsTheWindowsWaitAsUscitaWould) {
+  if (testing::kUnderWine) {
+    GTEST_SKIP() << "Windows has no signals; its console events cannot be sent from outside Wine";
+  }
   const struct {
     const char* what;
     int signal;
@@ -310,9 +337,17 @@ TEST_F(WindowEndToEnd, Timer2TicksOnlyWhenTheGateWasNeverReached) {
   NoCompanyRow(no_company);
   Screen missing_screen, no_company_screen;
 
-  const Clock::time_point start = Clock::now();
+  Clock::time_point start = Clock::now();
   std::unique_ptr<StartedProgram> missing_run = Start(missing, missing_screen.name(), 'd');
   std::unique_ptr<StartedProgram> no_company_run = Start(no_company, no_company_screen.name());
+  if (testing::kUnderWine) {
+    // Wine takes a second or two to start a program in a new prefix: Timer2's time counts from
+    // the run's first line, written as Form_Load starts, just after Timer2 was started.
+    const auto deadline = Clock::now() + 20s;
+    while (missing.Log().empty() && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    ASSERT_FALSE(missing.Log().empty()) << "the run did not start; " << missing_run->ErrSoFar();
+    start = Clock::now();
+  }
 
   const std::string box = missing_screen.WaitFor(kMessageTitle, *missing_run);
   ASSERT_FALSE(box.empty()) << "no message box; " << missing_run->ErrSoFar();

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -48,7 +49,12 @@ class StartedProgram {
                  rlim_t address_space = RLIM_INFINITY) {
     const std::filesystem::path out = capture_.path() / "out", err = capture_.path() / "err";
 #ifdef CATPUB_WINE_TEMPLATE
-    wine_ = WineWorld::Of(env.at("CATALOG_PUBLISHER_DRIVES"), CATPUB_WINE_TEMPLATE);
+    const auto display = env.find("DISPLAY");
+    const char* inherited = std::getenv("DISPLAY");
+    wine_ = WineWorld::Of(env.at("CATALOG_PUBLISHER_DRIVES"), CATPUB_WINE_TEMPLATE,
+                          display != env.end()   ? display->second
+                          : inherited != nullptr ? inherited
+                                                 : "");
 #endif
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");

@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -55,14 +56,23 @@ class WineWorld {
   // The world of the shop whose drives folder is `drives`, shared by the runs of that shop that
   // are under way, as one Windows machine is: they see each other's open files and locks. The
   // prefix lives in the drives folder (a name that is no drive letter), and its server ends with
-  // the last run that holds it.
+  // the last run that holds it. `display` is the run's X display (empty: none). Wine keeps the
+  // desktop that the first program of a server found until that server ends: a run with a
+  // display in a world started without one would still run headless, so runs that share a world
+  // must share a display.
   static std::shared_ptr<WineWorld> Of(const std::filesystem::path& drives,
-                                       const std::filesystem::path& wine_template) {
+                                       const std::filesystem::path& wine_template,
+                                       const std::string& display) {
     static std::map<std::filesystem::path, std::weak_ptr<WineWorld>> worlds;
     std::shared_ptr<WineWorld> world = worlds[drives].lock();
     if (!world) {
       world = std::make_shared<WineWorld>(drives / "wine-prefix", drives, wine_template);
+      world->display_ = display;
       worlds[drives] = world;
+    } else if (world->display_ != display) {
+      throw std::logic_error("a run on display '" + display + "' in the Wine world of " +
+                             drives.string() + ", started on display '" + world->display_ +
+                             "': Wine would keep that one's desktop");
     }
     return world;
   }
@@ -87,6 +97,7 @@ class WineWorld {
   }
 
   std::filesystem::path prefix_;
+  std::string display_;  // of the runs under way
 };
 
 }  // namespace catpub::testing
