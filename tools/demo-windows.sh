@@ -14,18 +14,8 @@ cd "$(dirname "$0")/.."
 build="build-demo-windows"
 tools/install-deps.sh
 
-# The wanted port if nothing listens there, else one the system has free.
-port="$(/usr/bin/python3 - "${CATPUB_DEMO_FTP_PORT:-2121}" <<'EOF'
-import socket, sys
-s = socket.socket()
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-try:
-    s.bind(("127.0.0.1", int(sys.argv[1])))
-except OSError:
-    s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])
-EOF
-)"
+# The demo server's port: 2121 or, when that is taken, a free one.
+port="$(/usr/bin/python3 tools/demo/free_port.py "${CATPUB_DEMO_FTP_PORT:-2121}")"
 
 # The third-party libraries of the Windows build, when there is one: tools/build-windows.sh keeps
 # them while their sources and its build of them are the same.

@@ -9,18 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 
-# The wanted port if nothing listens there, else one the system has free.
-port="$(/usr/bin/python3 - "${CATPUB_DEMO_FTP_PORT:-2121}" <<'EOF'
-import socket, sys
-s = socket.socket()
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-try:
-    s.bind(("127.0.0.1", int(sys.argv[1])))
-except OSError:
-    s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])
-EOF
-)"
+# The demo server's port: 2121 or, when that is taken, a free one.
+port="$(/usr/bin/python3 tools/demo/free_port.py "${CATPUB_DEMO_FTP_PORT:-2121}")"
 
 cmake -S . -B build-demo -DPUBLISH_FTP_HOST=127.0.0.1 -DPUBLISH_FTP_PORT="$port" \
   -DPUBLISH_FTP_CONNECT_TIMEOUT=10 -DPUBLISH_FTP_REPLY_TIMEOUT=10 -DPUBLISH_FTP_STALL_TIMEOUT=10 \
