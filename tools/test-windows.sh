@@ -15,4 +15,6 @@ cmake -S . -B build-test -DCATPUB_SANITIZE=ON -DCATPUB_WERROR="${CATPUB_WERROR:-
       -DCATPUB_WINDOWS_BUILD="$PWD/build-windows" >/dev/null
 cmake --build build-test -j"$(nproc)" --target wine_e2e_test wine_publication_e2e_test wine_runs_e2e_test \
       wine_window_e2e_test mdb-write
-ctest --test-dir build-test --output-on-failure -j"$(nproc)" -R '^Wine\.'
+# Wine now and then fails to start a process (CreateProcess: error 1359, an internal error of Wine's,
+# seen once in some 300 runs of these tests): a test that fails is run once more.
+ctest --test-dir build-test --output-on-failure -j"$(nproc)" -R '^Wine\.' --repeat until-pass:2
