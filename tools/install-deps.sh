@@ -16,6 +16,7 @@ packages=(
   scdoc man-db                   # the manual page and its check
   clang-format                   # the layout check
   dpkg-dev systemd util-linux coreutils  # the .deb (dpkg-shlibdeps), its units, flock, env
+  lintian                        # the .deb's check against Debian's rules
 )
 missing=()
 for p in "${packages[@]}"; do

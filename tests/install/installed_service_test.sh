@@ -29,6 +29,9 @@ check "the reader is installed in libexec/catalog-publisher" \
   test -x "$bin/../libexec/catalog-publisher/catalog-publisher-reader"
 check "and not beside the program" test ! -e "$bin/catalog-publisher-reader"
 check "the manual page is installed" test -s "$(dirname "$bin")/share/man/man8/catalog-publisher.8.gz"
+check "the copyright file and the changelog are installed" \
+  test -s "$(dirname "$bin")/share/doc/catalog-publisher/copyright" -a \
+  -s "$(dirname "$bin")/share/doc/catalog-publisher/changelog.gz"
 check "the timer is installed" test -s "$(dirname "$bin")/lib/systemd/system/catalog-publisher.timer"
 check "--version answers" test "$("$installed" --version)" = "catalog-publisher $(setting CMAKE_PROJECT_VERSION)"
 mkdir -p "$root/shop/c"
