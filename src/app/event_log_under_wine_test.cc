@@ -13,6 +13,7 @@
 
 #include "app/run_event.h"
 #include "platform/event_log.h"
+#include "platform/win32_text.h"
 
 namespace {
 
@@ -50,8 +51,8 @@ int wmain(int argc, wchar_t** argv) {
   for (RunEvent event : catpub::app::kRunEvents) {
     const std::wstring shown = Shown(program, event, line);
     const bool ok = shown == line;
-    std::printf("%s: message %u: [%ls]\n", ok ? "ok" : "FAILED", static_cast<unsigned>(event),
-                shown.c_str());
+    std::printf("%s: message %u: [%s]\n", ok ? "ok" : "FAILED", static_cast<unsigned>(event),
+                catpub::platform::Utf8(shown).c_str());
     if (!ok) ++failures;
   }
   ::FreeLibrary(program);
