@@ -4,17 +4,20 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/exit_status.h"
 #include "app/form1.h"
 #include "app/outcome.h"
 #include "app/run.h"
+#include "app/run_event.h"
 #include "db/mdb_table_source.h"
 #include "log/run_log.h"
 #include "platform/clock.h"
 #include "platform/curl_ftp_control.h"
 #include "platform/disk_numbered_files.h"
+#include "platform/event_log.h"
 #include "platform/fatal_error.h"
 #include "platform/interruption.h"
 #include "platform/shop_folder.h"
@@ -25,7 +28,7 @@
 
 namespace {
 
-catpub::app::Outcome PublishOnce() {
+catpub::app::Outcome PublishOnce(catpub::platform::EventLog& events) {
   using namespace catpub;
   platform::WindowsFileSystem fs = platform::WindowsFileSystem::FromEnvironment();
   platform::DiskNumberedFiles files(fs);
@@ -36,24 +39,27 @@ catpub::app::Outcome PublishOnce() {
   std::unique_ptr<ui::WindowHost> window = ui::MakeWindowHost(fs.CurrentDrive());
   app::Form1 form(*window, run_log, fs, tables, {files, ftp, publish::CompiledInFtpAccount()});
   platform::FolderLock shop(fs, platform::kShopFolder, platform::CompiledInShopLockWait());
-  return app::Run(*window, form, run_log, shop, stdout, stderr);
+  return app::Run(*window, form, run_log, shop, events, stdout, stderr);
 }
 
 // The run, or what failed before it could start (the FTP library, the display): that has no log to
-// go to yet, and is said on standard error alone.
-catpub::app::Outcome StartAndPublish() {
+// go to yet, and is said on standard error and in the Event Log alone.
+catpub::app::Outcome StartAndPublish(catpub::platform::EventLog& events) {
   constexpr char kStartFailed[] = "avvio del programma non riuscito";
+  catpub::FatalError failure(kStartFailed);
   try {
-    return PublishOnce();
+    return PublishOnce(events);
   } catch (catpub::FatalError& error) {
     error.fields().activity = kStartFailed;
-    std::fprintf(stderr, "%s\n", catpub::ReportLine(error).c_str());
-    return catpub::app::Fatal{error};
+    failure = error;
   } catch (const std::exception& error) {
-    catpub::FatalError failure = catpub::FatalError(kStartFailed).Because(error.what());
-    std::fprintf(stderr, "%s\n", catpub::ReportLine(failure).c_str());
-    return catpub::app::Fatal{failure};
+    failure = catpub::FatalError(kStartFailed).Because(error.what());
   }
+  const std::string line = catpub::ReportLine(failure);
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  catpub::app::RecordRunEvent(events, catpub::app::RunEvent::kStartFailed, line);
+  return catpub::app::Fatal{failure};
 }
 
 }  // namespace
@@ -64,5 +70,6 @@ int main(int argc, char** argv) {
     return *answered;
   }
   catpub::platform::CatchInterruptions();
-  return catpub::app::ExitStatusOf(StartAndPublish());
+  catpub::platform::SystemEventLog events;
+  return catpub::app::ExitStatusOf(StartAndPublish(events));
 }

@@ -32,14 +32,20 @@ void Form1::Form_Load() {
   const std::string companyDbPath = driveLetter_ + ":\\nodo\\orbis.mdb";
   if (!fs_.FileExists(companyDbPath)) {
     // Nothing else happens on this path: the window waits for "Uscita" with nrposw empty.
-    window_.ShowMessage("ERRORE : FILE " + companyDbPath + " NON ESISTE ");
+    const std::string message = "ERRORE : FILE " + companyDbPath + " NON ESISTE ";
+    window_.ShowMessage(message);
+    outcome_ = ConfigurationError{message};
     return;
   }
-  if (std::optional<std::string> failure = CheckDatabases(companyDbPath)) {
-    run_log_.LogPlain(*failure);
-  }
+  const std::optional<std::string> failure = CheckDatabases(companyDbPath);
+  if (failure) run_log_.LogPlain(*failure);
   window_.SetTillNumber(std::to_string(settings_.nrpos));
   ProcessingGate();
+  // Stopped short of the publication: the check that failed says why, and the company database is
+  // where it failed.
+  if (failure && std::holds_alternative<ConfigurationError>(outcome_)) {
+    outcome_ = ConfigurationError{*failure + "IN " + companyDbPath};
+  }
 }
 
 std::optional<std::string> Form1::CheckDatabases(const std::string& companyDbPath) {
@@ -130,7 +136,7 @@ void Form1::PublishArticles() {
       articles.has_value(), settings_.codattiv, publication_.account, publication_.ftp, window_);
   switch (upload.result) {
     case publish::UploadResult::kNothingToUpload:
-      outcome_ = NothingToPublish{};
+      outcome_ = NothingToPublish{dataDbPath_};
       break;
     case publish::UploadResult::kUploaded:
       outcome_ = Published{

@@ -80,7 +80,9 @@ TEST_F(Form1Test, AFailedUploadIsKeptForTheReport) {
 TEST_F(Form1Test, AnEmptyCodeanPublishesNothing) {
   GoodShop();
   form_.Form_Load();
-  EXPECT_TRUE(std::holds_alternative<NothingToPublish>(form_.outcome()));
+  const auto* nothing = std::get_if<NothingToPublish>(&form_.outcome());
+  ASSERT_NE(nothing, nullptr);
+  EXPECT_EQ(nothing->database, "C:\\ORBIS\\DATI.MDB");
   EXPECT_FALSE(disk_.Has(publish::kExportPath));
   EXPECT_TRUE(ftp_.calls().empty());
   EXPECT_FALSE(window_.Loaded());
@@ -96,7 +98,9 @@ TEST_F(Form1Test, AMissingCompanyDatabaseShowsAMessageAndStops) {
                                  "ShowMessage(ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE )"}));
   EXPECT_TRUE(on_d.till_numbers().empty());
   EXPECT_TRUE(on_d.Loaded());
-  EXPECT_TRUE(std::holds_alternative<ConfigurationError>(form.outcome()));
+  const auto* stopped = std::get_if<ConfigurationError>(&form.outcome());
+  ASSERT_NE(stopped, nullptr);
+  EXPECT_EQ(stopped->message, "ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE ");
   EXPECT_EQ(form.processingCounter(), 0);
   EXPECT_TRUE(files_.IsOpen(2));
 }
@@ -112,7 +116,9 @@ TEST_F(Form1Test, NoCompanyRowLeavesNoDataDatabase) {
   EXPECT_EQ(window_.till_numbers(), Lines{"0"});
   EXPECT_EQ(window_.calls(), (Lines{"CurrentDrive()", "SetTillNumber(0)", "DisableTimer2()"}));
   EXPECT_TRUE(window_.Loaded());
-  EXPECT_TRUE(std::holds_alternative<ConfigurationError>(form_.outcome()));
+  const auto* stopped = std::get_if<ConfigurationError>(&form_.outcome());
+  ASSERT_NE(stopped, nullptr);
+  EXPECT_EQ(stopped->message, "ERRORE : SOCIETA CON CODICE 1 NON ESISTE IN c:\\nodo\\orbis.mdb");
   EXPECT_EQ(form_.processingCounter(), 0);
 }
 

@@ -13,10 +13,16 @@ namespace catpub::app {
 
 // The start-up stopped on the shop's configuration (no company database, no data database named):
 // the window stays open until "Uscita" is pressed.
-struct ConfigurationError {};
+struct ConfigurationError {
+  // What Form1 said of it, in the window or the run log, and where: "ERRORE : FILE
+  // C:\nodo\orbis.mdb NON ESISTE ".
+  std::string message;
+};
 
 // codean has no rows: no export was written and nothing went to the server.
-struct NothingToPublish {};
+struct NothingToPublish {
+  std::string database;  // the data database, "C:\ORBIS\DATI.MDB"
+};
 
 // The export reached the server.
 struct Published {

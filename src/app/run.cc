@@ -11,8 +11,9 @@
 namespace catpub::app {
 namespace {
 
-void Report(const FatalError& failure, ui::WindowHost& host, log::RunLog& run_log, std::FILE* err,
-            bool message_box) {
+// Returns the line it reported.
+std::string Report(const FatalError& failure, ui::WindowHost& host, log::RunLog& run_log,
+                   std::FILE* err, bool message_box) {
   const std::string line = ReportLine(failure);
   std::fprintf(err, "%s\n", line.c_str());
   std::fflush(err);
@@ -25,6 +26,7 @@ void Report(const FatalError& failure, ui::WindowHost& host, log::RunLog& run_lo
   }
   // Nobody is left to press OK on a run that was asked to end.
   if (message_box && platform::InterruptingSignal() == 0) host.ShowMessage(line);
+  return line;
 }
 
 // Form1's life in the host, and how it ended.
@@ -53,11 +55,17 @@ std::string PublishedLine(const Published& published, std::chrono::milliseconds 
          std::to_string(tenths % 10) + " s";
 }
 
+std::string NothingToPublishLine(const NothingToPublish& nothing) {
+  return "Nessun articolo da pubblicare: la tabella codean di " + nothing.database +
+         " è vuota, nulla è stato inviato al server";
+}
+
 Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
-            std::FILE* out, std::FILE* err, const platform::SteadyNow& now) {
+            platform::EventLog& events, std::FILE* out, std::FILE* err,
+            const platform::SteadyNow& now) {
   const platform::SteadyTime start = now();
   if (std::optional<FatalError> refused = lock.Take()) {
-    Report(*refused, host, run_log, err, false);
+    RecordRunEvent(events, RunEvent::kShopNotTaken, Report(*refused, host, run_log, err, false));
     return Fatal{*std::move(refused)};
   }
   Outcome outcome = Raise(host, form);
@@ -65,13 +73,21 @@ Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::S
   // failed because of it.
   if (platform::InterruptingSignal() != 0) outcome = Fatal{platform::Interruption()};
   if (const auto* fatal = std::get_if<Fatal>(&outcome)) {
-    Report(fatal->error, host, run_log, err, host.ShowsMessageBoxes());
+    RecordRunEvent(events, RunEvent::kFatal,
+                   Report(fatal->error, host, run_log, err, host.ShowsMessageBoxes()));
   } else if (const auto* failed = std::get_if<UploadFailed>(&outcome)) {
-    Report(failed->failure, host, run_log, err, false);
+    RecordRunEvent(events, RunEvent::kUploadFailed,
+                   Report(failed->failure, host, run_log, err, false));
   } else if (const auto* published = std::get_if<Published>(&outcome)) {
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now() - start);
-    std::fprintf(out, "%s\n", PublishedLine(*published, took).c_str());
+    const std::string line = PublishedLine(*published, took);
+    std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
+    RecordRunEvent(events, RunEvent::kPublished, line);
+  } else if (const auto* nothing = std::get_if<NothingToPublish>(&outcome)) {
+    RecordRunEvent(events, RunEvent::kNothingToPublish, NothingToPublishLine(*nothing));
+  } else if (const auto* configuration = std::get_if<ConfigurationError>(&outcome)) {
+    RecordRunEvent(events, RunEvent::kConfigurationError, configuration->message);
   }
   return outcome;
 }

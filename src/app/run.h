@@ -7,7 +7,9 @@
 
 #include "app/form1.h"
 #include "app/outcome.h"
+#include "app/run_event.h"
 #include "log/run_log.h"
+#include "platform/event_log.h"
 #include "platform/shop_lock.h"
 #include "platform/steady_time.h"
 #include "ui/window.h"
@@ -25,12 +27,20 @@ namespace catpub::app {
 // lock waits, or it cannot be locked) is Fatal, reported the same way but never in a message box,
 // and this run does nothing else. Published is said on `out`, in one line: how many articles,
 // where, how long it took (measured by `now`), so that a scheduler's journal shows every run.
+//
+// Every run, however it ends, records exactly one entry in `events` (RunEvent): the Published line
+// or the ERRORE line as printed, or for the two outcomes that print nothing NothingToPublishLine
+// and the configuration error's message. What `events` does with it changes nothing else.
 Outcome Run(ui::WindowHost& host, Form1& form, log::RunLog& run_log, platform::ShopLock& lock,
-            std::FILE* out, std::FILE* err,
+            platform::EventLog& events, std::FILE* out, std::FILE* err,
             const platform::SteadyNow& now = std::chrono::steady_clock::now);
 
 // "Pubblicati 300 articoli di C:\orbis\articoli.csv sul server 127.0.0.1 in
 // /var/www/vellum/orbis/12/articoli.csv, in 1,4 s"
 std::string PublishedLine(const Published& published, std::chrono::milliseconds took);
+
+// "Nessun articolo da pubblicare: la tabella codean di C:\ORBIS\DATI.MDB è vuota, nulla è stato
+// inviato al server"
+std::string NothingToPublishLine(const NothingToPublish& nothing);
 
 }  // namespace catpub::app

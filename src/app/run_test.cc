@@ -7,11 +7,21 @@
 #include <stdexcept>
 
 #include "fakes/fake_app_platform.h"
+#include "fakes/recording_event_log.h"
 
 namespace catpub::app {
 namespace {
 
 using Lines = std::vector<std::string>;
+using Entry = testing::RecordingEventLog::Entry;
+using Entries = std::vector<Entry>;
+
+Entry Information(RunEvent event, const std::string& line) {
+  return {platform::EventType::kInformation, static_cast<uint32_t>(event), line};
+}
+Entry Error(RunEvent event, const std::string& line) {
+  return {platform::EventType::kError, static_cast<uint32_t>(event), line};
+}
 
 // A shop that is free, or held by another run for longer than a run waits.
 class FakeShopLock : public platform::ShopLock {
@@ -38,7 +48,7 @@ class RunTest : public ::testing::Test, protected testing::FakeAppPlatform {
     auto clock = [now = platform::SteadyTime()]() mutable {
       return now += std::chrono::milliseconds(1350);
     };
-    return ExitStatusOf(app::Run(window_, form_, run_log_, lock_, out_, err_, clock));
+    return ExitStatusOf(app::Run(window_, form_, run_log_, lock_, events_, out_, err_, clock));
   }
   static std::string Text(std::FILE* file) {
     std::fflush(file);
@@ -54,6 +64,7 @@ class RunTest : public ::testing::Test, protected testing::FakeAppPlatform {
   std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();
   FakeShopLock lock_;
+  testing::RecordingEventLog events_;
   Form1 form_{window_, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
 };
 
@@ -66,6 +77,8 @@ TEST_F(RunTest, APublicationEndsWithStatus0AndSaysWhatItPublished) {
             "/var/www/vellum/orbis/12/articoli.csv, in 1,4 s\n");
   EXPECT_EQ(Err(), "");
   EXPECT_FALSE(files_.IsOpen(2));
+  EXPECT_EQ(events_.entries,
+            Entries{Information(RunEvent::kPublished, Out().substr(0, Out().size() - 1))});
 }
 
 TEST_F(RunTest, NothingToPublishEndsWithStatus0AndSaysNothing) {
@@ -74,6 +87,10 @@ TEST_F(RunTest, NothingToPublishEndsWithStatus0AndSaysNothing) {
   EXPECT_EQ(Out(), "");
   EXPECT_EQ(Err(), "");
   EXPECT_TRUE(ftp_.calls().empty());
+  EXPECT_EQ(events_.entries,
+            Entries{Information(RunEvent::kNothingToPublish,
+                                "Nessun articolo da pubblicare: la tabella codean di "
+                                "C:\\ORBIS\\DATI.MDB è vuota, nulla è stato inviato al server")});
 }
 
 TEST_F(RunTest, AFailedUploadIsLoggedAndPrintedWithStatus2ButNotShown) {
@@ -87,6 +104,7 @@ TEST_F(RunTest, AFailedUploadIsLoggedAndPrintedWithStatus2ButNotShown) {
   EXPECT_EQ(Out(), "");
   EXPECT_EQ(window_.calls().back(), "Unload()") << "a message box was shown";
   EXPECT_FALSE(files_.IsOpen(2));
+  EXPECT_EQ(events_.entries, Entries{Error(RunEvent::kUploadFailed, line)});
 }
 
 TEST_F(RunTest, AConfigurationErrorEndsWithStatus1) {
@@ -95,6 +113,20 @@ TEST_F(RunTest, AConfigurationErrorEndsWithStatus1) {
   EXPECT_EQ(Err(), "");
   EXPECT_EQ(Out(), "") << "a run that published nothing said it did";
   EXPECT_FALSE(files_.IsOpen(2));
+  EXPECT_EQ(events_.entries, Entries{Error(RunEvent::kConfigurationError,
+                                           "ERRORE : FILE c:\\nodo\\orbis.mdb NON ESISTE ")});
+}
+
+TEST_F(RunTest, AMissingCompanyRowIsAConfigurationErrorThatNamesTheCompanyDatabase) {
+  GoodShop();
+  tables_.Put("c:\\nodo\\orbis.mdb", "società",
+              testing::MemoryTable{{"codute", "database"}, {Row{int32_t{2}, std::string("x")}}});
+  EXPECT_EQ(RunOnce(), kConfigurationError);
+  EXPECT_EQ(Err(), "");
+  EXPECT_EQ(Out(), "");
+  EXPECT_EQ(events_.entries,
+            Entries{Error(RunEvent::kConfigurationError,
+                          "ERRORE : SOCIETA CON CODICE 1 NON ESISTE IN c:\\nodo\\orbis.mdb")});
 }
 
 TEST(PublishedLineTest, SaysHowManyArticlesWhereAndHowLong) {
@@ -115,6 +147,7 @@ TEST_F(RunTest, AFatalErrorIsLoggedPrintedAndShownWithStatus3) {
   EXPECT_EQ(Err(), line + "\n");
   EXPECT_EQ(window_.calls().back(), "ShowMessage(" + line + ")");
   EXPECT_FALSE(files_.IsOpen(2));
+  EXPECT_EQ(events_.entries, Entries{Error(RunEvent::kFatal, line)});
 }
 
 // Headless, a message box would only repeat on standard error what the report prints there.
@@ -126,6 +159,7 @@ TEST_F(RunTest, AFatalErrorIsNotShownByAHostWithoutMessageBoxes) {
   EXPECT_EQ(Err(), line + "\n");
   EXPECT_EQ(Log().back(), line);
   for (const std::string& call : window_.calls()) EXPECT_FALSE(call.starts_with("ShowMessage("));
+  EXPECT_EQ(events_.entries, Entries{Error(RunEvent::kFatal, line)});
 }
 
 TEST_F(RunTest, AMissingLogFolderIsReportedWithoutALog) {
@@ -134,6 +168,8 @@ TEST_F(RunTest, AMissingLogFolderIsReportedWithoutALog) {
   EXPECT_NE(Err().find("ERRORE : impossibile aprire C:\\orbis\\bkp\\logrul3_07122026.txt"),
             std::string::npos);
   EXPECT_TRUE(disk_.files.empty());
+  ASSERT_EQ(events_.entries.size(), 1u);
+  EXPECT_EQ(events_.entries[0], Error(RunEvent::kFatal, Err().substr(0, Err().size() - 1)));
 }
 
 TEST_F(RunTest, AnyExceptionIsAFatalErrorNeverAnAbort) {
@@ -149,15 +185,17 @@ TEST_F(RunTest, AnyExceptionIsAFatalErrorNeverAnAbort) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     disk_.files.clear();
+    events_.entries.clear();
     std::rewind(err_);
     testing::RecordingWindow window;
     window.on_current_drive = c.fail;
     Form1 form{window, run_log_, fs_, tables_, {files_, ftp_, {"h", "u", "p"}}};
-    EXPECT_EQ(ExitStatusOf(app::Run(window, form, run_log_, lock_, out_, err_)), kFatal);
+    EXPECT_EQ(ExitStatusOf(app::Run(window, form, run_log_, lock_, events_, out_, err_)), kFatal);
     EXPECT_EQ(Log(), (Lines{c.line}));
     EXPECT_TRUE(Err().starts_with(c.line + "\n")) << Err();
     EXPECT_EQ(window.calls().back(), "ShowMessage(" + c.line + ")");
     EXPECT_FALSE(files_.IsOpen(2));
+    EXPECT_EQ(events_.entries, Entries{Error(RunEvent::kFatal, c.line)});
   }
 }
 
@@ -168,6 +206,7 @@ TEST_F(RunTest, AShopHeldByAnotherRunIsReportedAndNothingElseHappens) {
   EXPECT_EQ(Log(), (Lines{"the other run", "ERRORE : shop busy"}));
   EXPECT_EQ(Err(), "ERRORE : shop busy\n");
   EXPECT_TRUE(window_.calls().empty()) << "the window was used";
+  EXPECT_EQ(events_.entries, Entries{Error(RunEvent::kShopNotTaken, "ERRORE : shop busy")});
 }
 
 TEST_F(RunTest, TheShopIsTakenBeforeTheRunLogIsOpened) {

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "support/run_program.h"
 #include "support/shop.h"
@@ -86,6 +89,63 @@ TEST_F(StartUpEndToEnd, ADamagedCompanyDatabaseEndsWithStatus3) {
   EXPECT_NE(result.err.find("c:\\nodo\\orbis.mdb"), std::string::npos) << result.err;
   EXPECT_NE(Unstamped(shop_.Log()).find("<stamp>- Avvio programma\r\nERRORE : "),
             std::string::npos);
+}
+
+// Wine keeps no Event Log, but its ReportEventW says what it was given: the type and the event
+// number on the advapi channel, the text on the eventlog channel. One entry per run, whatever the
+// run did.
+class StartUpEventLogUnderWine : public StartUpEndToEnd {
+ protected:
+  // Wine's ReportEventW lines of one run, without their thread numbers.
+  std::vector<std::string> Entries(char drive) {
+    testing::ProgramResult result =
+        testing::RunProgram(CATPUB_EXECUTABLE, shop_.Drive(drive),
+                            {{"CATALOG_PUBLISHER_DRIVES", shop_.drives().string()},
+                             {"DISPLAY", ""},
+                             {"WINEDEBUG", "-all,fixme+advapi,+eventlog"}});
+    static const std::regex entry_line(R"(^[0-9a-f]+:(\S+:ReportEventW .*)$)");
+    std::vector<std::string> entries;
+    std::istringstream err(result.err);
+    for (std::string line; std::getline(err, line);) {
+      std::smatch found;
+      if (std::regex_match(line, found, entry_line)) entries.push_back(found[1]);
+    }
+    return entries;
+  }
+  // Wine's line of ReportEventW's arguments: the type and the event number.
+  static std::string Reported(const std::string& type, const std::string& id,
+                              const std::string& entry) {
+    static const std::regex arguments(R"(fixme:advapi:ReportEventW \([0-9A-F]+,(0x[0-9a-f]{4}),)"
+                                      R"(0x0000,(0x[0-9a-f]{8}),0+,0x0001,.*)");
+    std::smatch found;
+    if (!std::regex_match(entry, found, arguments)) return "not ReportEventW's arguments: " + entry;
+    return found[1] == type && found[2] == id
+               ? ""
+               : "type " + found[1].str() + ", event " + found[2].str();
+  }
+};
+
+TEST_F(StartUpEventLogUnderWine, AMissingCompanyDatabaseIsOneErrorEntry) {
+  if (!testing::kUnderWine) GTEST_SKIP() << "the Event Log is Windows' own";
+  std::filesystem::create_directories(shop_.Drive('d'));
+  const std::vector<std::string> entries = Entries('d');
+  ASSERT_EQ(entries.size(), 2u) << ::testing::PrintToString(entries);
+  EXPECT_EQ(Reported("0x0001", "0x0000000a", entries[0]), "");
+  EXPECT_EQ(entries[1],
+            R"(err:eventlog:ReportEventW L"ERRORE : FILE d:\\nodo\\orbis.mdb NON ESISTE ")");
+}
+
+TEST_F(StartUpEventLogUnderWine, NothingToPublishIsOneInformationEntry) {
+  if (!testing::kUnderWine) GTEST_SKIP() << "the Event Log is Windows' own";
+  shop_.CompanyDatabase("c:\\Orbis\\Dati.mdb");
+  shop_.DataDatabase("c/orbis/dati.mdb",
+                     {Utenti({Row{int32_t{1}, int16_t{3}, int32_t{12}}}), Codean({}), Listi01({})});
+  const std::vector<std::string> entries = Entries('c');
+  ASSERT_EQ(entries.size(), 2u) << ::testing::PrintToString(entries);
+  EXPECT_EQ(Reported("0x0004", "0x00000002", entries[0]), "");
+  EXPECT_EQ(entries[1],
+            R"(trace:eventlog:ReportEventW L"Nessun articolo da pubblicare: la tabella codean di )"
+            R"(C:\\ORBIS\\DATI.MDB \00e8 vuota, nulla \00e8 stato inviato al server")");
 }
 
 }  // namespace

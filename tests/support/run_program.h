@@ -42,8 +42,8 @@ inline constexpr bool kUnderWine = false;
 class StartedProgram {
  public:
   // `env` entries are added to (or replace those of) the test's own environment; an empty value
-  // removes the variable. `address_space` limits the program's memory (RLIMIT_AS, in bytes), as a
-  // scheduler's memory limit would.
+  // removes the variable. Under Wine, WINEDEBUG is -all unless `env` gives it. `address_space`
+  // limits the program's memory (RLIMIT_AS, in bytes), as a scheduler's memory limit would.
   StartedProgram(const std::filesystem::path& program, const std::filesystem::path& working_dir,
                  const std::map<std::string, std::string>& env,
                  rlim_t address_space = RLIM_INFINITY) {
@@ -77,7 +77,8 @@ class StartedProgram {
       dup2(err_fd, 2);
 #ifdef CATPUB_WINE_TEMPLATE
       setenv("WINEPREFIX", wine_->prefix().c_str(), 1);
-      setenv("WINEDEBUG", "-all", 1);
+      // Wine's own messages stay out of what the program prints, unless a test asks for some.
+      if (env.find("WINEDEBUG") == env.end()) setenv("WINEDEBUG", "-all", 1);
       execlp("wine", "wine", program.c_str(), static_cast<char*>(nullptr));
 #else
       execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
