@@ -11,7 +11,9 @@
 # where Wine's schtasks stores a task.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-makensis="$1" task_nsh="$2" time_limit="$3" template="$4"
+makensis="$1" time_limit="$3"
+task_nsh="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
+template="$(cd "$4" && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/catpub-task-XXXXXX")"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
