@@ -32,7 +32,7 @@
 ; The root of the shop's drive, e.g. D:\, which becomes the task's working directory.
 Var CatpubTaskDrive
 
-; Pops a text; pushes it with the XML specials & < > " ' written as entities (paths such as
+; Pops a text; pushes it with the characters that XML reserves, & < > " ', as entities (paths such as
 ; C:\Programmi\A&B are allowed on Windows).
 Function CatpubXmlEscape
   Exch $0
