@@ -242,7 +242,8 @@ FunctionEnd
 ; On an interactive install, offers to register the task now, as the installing user: the account
 ; that is at the machine and knows its password, an administrator (the installer needs one) that
 ; can log on as a batch job. Other accounts: the documented command. schtasks runs in a console of
-; its own, where it asks for the password; on failure the console stays open on its message.
+; its own, where it asks for the password; its exit status decides what the installer says (its
+; console closes with it: the documented command, typed in a console, shows why it failed).
 ; Silent installs (/S) never register it: a roll-out script runs the documented command.
 Function CatpubOfferTask
   ${If} ${Silent}
@@ -271,13 +272,13 @@ Function CatpubOfferTask
   ${EndIf}
   Goto done
   register:
-  ExecWait `"$SYSDIR\cmd.exe" /c ""$SYSDIR\schtasks.exe" /Create /XML "$INSTDIR\${CATPUB_TASK_FILE}" /TN ${CATPUB_TASK_NAME} /RU "$0" /RP *$2 || (pause & exit /b 1)"` $1
+  ExecWait `"$SYSDIR\schtasks.exe" /Create /XML "$INSTDIR\${CATPUB_TASK_FILE}" /TN ${CATPUB_TASK_NAME} /RU "$0" /RP *$2` $1
   ${If} $1 == 0
     DetailPrint "Attività pianificata ${CATPUB_TASK_NAME} registrata come $0"
   ${Else}
-    DetailPrint "ERRORE : attività pianificata ${CATPUB_TASK_NAME} non registrata (schtasks: $1)"
+    DetailPrint "ERRORE : attività pianificata ${CATPUB_TASK_NAME} non registrata (schtasks: codice $1)"
     MessageBox MB_OK|MB_ICONEXCLAMATION \
-      "L'attività pianificata ${CATPUB_TASK_NAME} non è stata registrata (schtasks: $1). Registrarla poi da un prompt dei comandi dell'amministratore: schtasks /Create /XML $\"$INSTDIR\${CATPUB_TASK_FILE}$\" /TN ${CATPUB_TASK_NAME} /RU $0 /RP *"
+      "L'attività pianificata ${CATPUB_TASK_NAME} non è stata registrata (schtasks: codice $1). Registrarla da un prompt dei comandi dell'amministratore, che mostra il motivo: schtasks /Create /XML $\"$INSTDIR\${CATPUB_TASK_FILE}$\" /TN ${CATPUB_TASK_NAME} /RU $0 /RP *"
   ${EndIf}
   done:
   Pop $2
