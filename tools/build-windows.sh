@@ -40,6 +40,8 @@ seconds_since() { echo $(($(date +%s) - $1)); }
 packages=(cmake make patch git ca-certificates
   g++-mingw-w64-x86-64-posix       # the cross compilers with std::thread
   wine64 wine                      # running the tests
+  scdoc mandoc                     # the manual as HTML
+  nsis                             # the installer, and the test of its scheduled task
   googletest nlohmann-json3-dev)   # the tests' sources and headers
 missing=()
 for p in "${packages[@]}"; do
