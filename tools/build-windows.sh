@@ -40,6 +40,7 @@ seconds_since() { echo $(($(date +%s) - $1)); }
 packages=(cmake make patch git ca-certificates
   g++-mingw-w64-x86-64-posix       # the cross compilers with std::thread
   wine64 wine                      # running the tests
+  nsis                             # the installer (cpack -G NSIS)
   googletest nlohmann-json3-dev)   # the tests' sources and headers
 missing=()
 for p in "${packages[@]}"; do
@@ -74,8 +75,8 @@ if [ -n "${CATPUB_THIRD_PARTY_DIR:-}" ]; then
   [ -d "$local_dir" ] || { echo "CATPUB_THIRD_PARTY_DIR: no folder $local_dir" >&2; exit 1; }
 fi
 
-# unpack NAME: the pristine source tree of NAME in $third_party/src/NAME-VERSION, and its identity
-# (sha256 or commit) in $source_id.
+# unpack NAME: the pristine source tree of NAME in $third_party/src/NAME-VERSION ($source_dir), and
+# its identity (sha256 or commit) in $source_id.
 unpack() {
   local name="$1" entry n version file sha git_url tag commit url
   for entry in "${sources[@]}"; do
@@ -83,6 +84,7 @@ unpack() {
     [ "$n" = "$name" ] && break
   done
   local dir="$third_party/src/$name-$version"
+  source_dir="$dir"
   rm -rf "$dir" && mkdir -p "$third_party/src" "$third_party/downloads"
   if [ -z "$local_dir" ] && [ "$git_url" != - ] &&
      git clone -q --depth 1 --branch "$tag" "$git_url" "$dir" 2>/dev/null; then
@@ -121,6 +123,22 @@ key() {
       find "$repo/cmake/third_party/$name" -type f | LC_ALL=C sort | xargs cat
     printf '%s\n' "$@"; } | sha256sum | cut -d' ' -f1
 }
+# licenses NAME FILE...: NAME's licence texts, FILEs at the top of its source tree, in
+# prefix/share/licenses/NAME, which the Windows installer ships with the program. Run after each
+# library's build step, whether or not the step ran: that step empties the folder, so a new source
+# brings its own texts, and a prefix built before the texts were kept gets them from the source
+# unpacked once more, without building the library again.
+licenses() {
+  local name="$1" file; shift
+  local dest="$prefix/share/licenses/$name"
+  for file; do
+    [ -f "$dest/$file" ] && continue
+    unpack "$name"
+    mkdir -p "$dest"
+    for file; do cp "$source_dir/$file" "$dest/$file"; done
+    return
+  done
+}
 cross=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCATPUB_NO_EMULATOR=ON
        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
 
@@ -130,6 +148,7 @@ mdb_key="$(key mdbtools "${mdb_options[@]}")"
 if ! up_to_date mdbtools "$mdb_key"; then
   say "libmdb (mdbtools 1.0.0)"; start=$(date +%s)
   unpack mdbtools
+  rm -rf "$prefix/share/licenses/mdbtools"
   src="$third_party/src/mdbtools-1.0.0"
   for p in "$repo"/cmake/third_party/mdbtools/*.patch; do patch -s -p1 -d "$src" <"$p"; done
   rm -rf "$third_party/build/mdbtools" && : >"$third_party/mdbtools.log"
@@ -141,6 +160,7 @@ if ! up_to_date mdbtools "$mdb_key"; then
   echo "$mdb_key" >"$third_party/mdbtools.stamp"
   say "libmdb built in $(seconds_since "$start") s"
 fi
+licenses mdbtools COPYING.LIB  # libmdb's; COPYING (GPL) is the command-line tools', not built
 
 # libcurl: static, Schannel, FTP and FTPS alone. alt-svc, HSTS, DoH and cookies are HTTP's, and
 # 7.88.1 does not compile alt-svc without HTTP.
@@ -157,6 +177,7 @@ curl_key="$(key curl "${curl_options[@]}")"
 if ! up_to_date curl "$curl_key"; then
   say "libcurl 7.88.1"; start=$(date +%s)
   unpack curl
+  rm -rf "$prefix/share/licenses/curl"
   rm -rf "$third_party/build/curl" && : >"$third_party/curl.log"
   logged "$third_party/curl.log" cmake -S "$third_party/src/curl-7.88.1" \
         -B "$third_party/build/curl" "${cross[@]}" \
@@ -167,6 +188,7 @@ if ! up_to_date curl "$curl_key"; then
   echo "$curl_key" >"$third_party/curl.stamp"
   say "libcurl built in $(seconds_since "$start") s"
 fi
+licenses curl COPYING
 
 # FLTK: the core library alone (libfltk.a and its headers); no fluid, tests, OpenGL, forms or
 # images, which FLTK's own install would insist on building.
@@ -178,6 +200,7 @@ fltk_key="$(key fltk "${fltk_options[@]}")"
 if ! up_to_date fltk "$fltk_key"; then
   say "FLTK 1.3.8"; start=$(date +%s)
   unpack fltk
+  rm -rf "$prefix/share/licenses/fltk"
   src="$third_party/src/fltk-1.3.8"
   rm -rf "$third_party/build/fltk" && : >"$third_party/fltk.log"
   logged "$third_party/fltk.log" cmake -S "$src" -B "$third_party/build/fltk" "${cross[@]}" \
@@ -190,6 +213,16 @@ if ! up_to_date fltk "$fltk_key"; then
   echo "$fltk_key" >"$third_party/fltk.stamp"
   say "FLTK built in $(seconds_since "$start") s"
 fi
+licenses fltk COPYING
+
+# The mingw-w64 runtime that -static links into each executable and DLL (its start-up code and
+# winpthreads; ZPL and MIT, whose notices go with binaries): Debian's copyright file of the
+# package that holds libwinpthread.a carries them all. libstdc++ and libgcc are under the GCC
+# Runtime Library Exception, which asks for no notice.
+mingw_copyright="$(dpkg -L mingw-w64-x86-64-dev | grep '/copyright$' | head -n 1)"
+[ -f "$mingw_copyright" ] || { echo "mingw-w64-x86-64-dev: no copyright file" >&2; exit 1; }
+mkdir -p "$prefix/share/licenses/mingw-w64"
+cp "$mingw_copyright" "$prefix/share/licenses/mingw-w64/copyright"
 
 # ---- the project ----------------------------------------------------------------------------------
 say "catalog-publisher for Windows in $build"; start=$(date +%s)
