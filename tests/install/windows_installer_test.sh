@@ -111,6 +111,14 @@ check "Apps and features: Publisher" \
 check "Apps and features: UninstallString" \
   test "$(reg_value "$uninstall_key" UninstallString)" = \
        'REG_SZ "C:\Program Files\catalog-publisher\Uninstall.exe"'
+within_a_twentieth() {  # within_a_twentieth "REG_DWORD 0x..." KIB
+  local value=$((${1##* }))
+  [ "${1%% *}" = REG_DWORD ] && [ $((value - $2)) -le $(($2 / 20)) ] &&
+    [ $(($2 - value)) -le $(($2 / 20)) ]
+}
+size="$(reg_value "$uninstall_key" EstimatedSize)"
+check "Apps and features: EstimatedSize, in KiB, of the installed files ($size)" \
+  within_a_twentieth "$size" "$(du -sk --apparent-size "$dir" | cut -f1)"
 check "the event source's message file is the program" \
   test "$(reg_value "$event_key" EventMessageFile)" = \
        'REG_EXPAND_SZ C:\Program Files\catalog-publisher\catalog-publisher.exe'
