@@ -75,8 +75,8 @@ if [ -n "${CATPUB_THIRD_PARTY_DIR:-}" ]; then
   [ -d "$local_dir" ] || { echo "CATPUB_THIRD_PARTY_DIR: no folder $local_dir" >&2; exit 1; }
 fi
 
-# unpack NAME: the pristine source tree of NAME in $third_party/src/NAME-VERSION ($source_dir), and
-# its identity (sha256 or commit) in $source_id.
+# unpack NAME: the pristine source tree of NAME in $third_party/src/NAME-VERSION ($source_dir, of
+# $source_name), and its identity (sha256 or commit) in $source_id.
 unpack() {
   local name="$1" entry n version file sha git_url tag commit url
   for entry in "${sources[@]}"; do
@@ -84,7 +84,7 @@ unpack() {
     [ "$n" = "$name" ] && break
   done
   local dir="$third_party/src/$name-$version"
-  source_dir="$dir"
+  source_dir="$dir" source_name="$name"
   rm -rf "$dir" && mkdir -p "$third_party/src" "$third_party/downloads"
   if [ -z "$local_dir" ] && [ "$git_url" != - ] &&
      git clone -q --depth 1 --branch "$tag" "$git_url" "$dir" 2>/dev/null; then
@@ -126,14 +126,14 @@ key() {
 # licenses NAME FILE...: NAME's licence texts, FILEs at the top of its source tree, in
 # prefix/share/licenses/NAME, which the Windows installer ships with the program. Run after each
 # library's build step, whether or not the step ran: that step empties the folder, so a new source
-# brings its own texts, and a prefix built before the texts were kept gets them from the source
-# unpacked once more, without building the library again.
+# brings its own texts (from the tree it was just built from), and a prefix built before the texts
+# were kept gets them from the source unpacked once more, without building the library again.
 licenses() {
   local name="$1" file; shift
   local dest="$prefix/share/licenses/$name"
   for file; do
     [ -f "$dest/$file" ] && continue
-    unpack "$name"
+    [ "${source_name:-}" = "$name" ] && [ -d "$source_dir" ] || unpack "$name"
     mkdir -p "$dest"
     for file; do cp "$source_dir/$file" "$dest/$file"; done
     return

@@ -170,8 +170,8 @@ check "the silent uninstall ends with status 0" test "$status" -eq 0
 echo "   (uninstalled in $(($(date +%s) - start)) s)"
 check "C:\\Program Files\\catalog-publisher is gone" test ! -e "$dir"
 check "the Apps and features entry is gone" eval '! reg_key_exists "$uninstall_key"'
-check "the installer's own key is gone" \
-  eval '! reg_key_exists "HKLM\\Software\\catalog-publisher maintainers\\catalog-publisher"'
+check "the installer's own key and its publisher's are gone" \
+  eval '! reg_key_exists "HKLM\\Software\\catalog-publisher maintainers"'
 check "the event source is gone" eval '! reg_key_exists "$event_key"'
 check "the Event Log's Application key is still there" \
   reg_key_exists 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application'
