@@ -76,8 +76,8 @@ if [ -n "${CATPUB_THIRD_PARTY_DIR:-}" ]; then
   [ -d "$local_dir" ] || { echo "CATPUB_THIRD_PARTY_DIR: no folder $local_dir" >&2; exit 1; }
 fi
 
-# unpack NAME: the pristine source tree of NAME in $third_party/src/NAME-VERSION, and its identity
-# (sha256 or commit) in $source_id.
+# unpack NAME: the pristine source tree of NAME in $third_party/src/NAME-VERSION ($source_dir, of
+# $source_name), and its identity (sha256 or commit) in $source_id.
 unpack() {
   local name="$1" entry n version file sha git_url tag commit url
   for entry in "${sources[@]}"; do
@@ -85,6 +85,7 @@ unpack() {
     [ "$n" = "$name" ] && break
   done
   local dir="$third_party/src/$name-$version"
+  source_dir="$dir" source_name="$name"
   rm -rf "$dir" && mkdir -p "$third_party/src" "$third_party/downloads"
   if [ -z "$local_dir" ] && [ "$git_url" != - ] &&
      git clone -q --depth 1 --branch "$tag" "$git_url" "$dir" 2>/dev/null; then
@@ -123,6 +124,22 @@ key() {
       find "$repo/cmake/third_party/$name" -type f | LC_ALL=C sort | xargs cat
     printf '%s\n' "$@"; } | sha256sum | cut -d' ' -f1
 }
+# licenses NAME FILE...: NAME's licence texts, FILEs at the top of its source tree, in
+# prefix/share/licenses/NAME, which the Windows installer ships with the program. Run after each
+# library's build step, whether or not the step ran: that step empties the folder, so a new source
+# brings its own texts (from the tree it was just built from), and a prefix built before the texts
+# were kept gets them from the source unpacked once more, without building the library again.
+licenses() {
+  local name="$1" file; shift
+  local dest="$prefix/share/licenses/$name"
+  for file; do
+    [ -f "$dest/$file" ] && continue
+    [ "${source_name:-}" = "$name" ] && [ -d "$source_dir" ] || unpack "$name"
+    mkdir -p "$dest"
+    for file; do cp "$source_dir/$file" "$dest/$file"; done
+    return
+  done
+}
 cross=(-G "Unix Makefiles" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCATPUB_NO_EMULATOR=ON
        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
 
@@ -132,6 +149,7 @@ mdb_key="$(key mdbtools "${mdb_options[@]}")"
 if ! up_to_date mdbtools "$mdb_key"; then
   say "libmdb (mdbtools 1.0.0)"; start=$(date +%s)
   unpack mdbtools
+  rm -rf "$prefix/share/licenses/mdbtools"
   src="$third_party/src/mdbtools-1.0.0"
   for p in "$repo"/cmake/third_party/mdbtools/*.patch; do patch -s -p1 -d "$src" <"$p"; done
   rm -rf "$third_party/build/mdbtools" && : >"$third_party/mdbtools.log"
@@ -143,6 +161,7 @@ if ! up_to_date mdbtools "$mdb_key"; then
   echo "$mdb_key" >"$third_party/mdbtools.stamp"
   say "libmdb built in $(seconds_since "$start") s"
 fi
+licenses mdbtools COPYING.LIB  # libmdb's; COPYING (GPL) is the command-line tools', not built
 
 # libcurl: static, Schannel, FTP and FTPS alone. alt-svc, HSTS, DoH and cookies are HTTP's, and
 # 7.88.1 does not compile alt-svc without HTTP.
@@ -159,6 +178,7 @@ curl_key="$(key curl "${curl_options[@]}")"
 if ! up_to_date curl "$curl_key"; then
   say "libcurl 7.88.1"; start=$(date +%s)
   unpack curl
+  rm -rf "$prefix/share/licenses/curl"
   rm -rf "$third_party/build/curl" && : >"$third_party/curl.log"
   logged "$third_party/curl.log" cmake -S "$third_party/src/curl-7.88.1" \
         -B "$third_party/build/curl" "${cross[@]}" \
@@ -169,6 +189,7 @@ if ! up_to_date curl "$curl_key"; then
   echo "$curl_key" >"$third_party/curl.stamp"
   say "libcurl built in $(seconds_since "$start") s"
 fi
+licenses curl COPYING
 
 # FLTK: the core library alone (libfltk.a and its headers); no fluid, tests, OpenGL, forms or
 # images, which FLTK's own install would insist on building.
@@ -180,6 +201,7 @@ fltk_key="$(key fltk "${fltk_options[@]}")"
 if ! up_to_date fltk "$fltk_key"; then
   say "FLTK 1.3.8"; start=$(date +%s)
   unpack fltk
+  rm -rf "$prefix/share/licenses/fltk"
   src="$third_party/src/fltk-1.3.8"
   rm -rf "$third_party/build/fltk" && : >"$third_party/fltk.log"
   logged "$third_party/fltk.log" cmake -S "$src" -B "$third_party/build/fltk" "${cross[@]}" \
@@ -192,6 +214,16 @@ if ! up_to_date fltk "$fltk_key"; then
   echo "$fltk_key" >"$third_party/fltk.stamp"
   say "FLTK built in $(seconds_since "$start") s"
 fi
+licenses fltk COPYING
+
+# The mingw-w64 runtime that -static links into each executable and DLL (its start-up code and
+# winpthreads; ZPL and MIT, whose notices go with binaries): Debian's copyright file of the
+# package that holds libwinpthread.a carries them all. libstdc++ and libgcc are under the GCC
+# Runtime Library Exception, which asks for no notice.
+mingw_copyright="$(dpkg -L mingw-w64-x86-64-dev | grep '/copyright$' | head -n 1)"
+[ -f "$mingw_copyright" ] || { echo "mingw-w64-x86-64-dev: no copyright file" >&2; exit 1; }
+mkdir -p "$prefix/share/licenses/mingw-w64"
+cp "$mingw_copyright" "$prefix/share/licenses/mingw-w64/copyright"
 
 # ---- the project ----------------------------------------------------------------------------------
 say "catalog-publisher for Windows in $build"; start=$(date +%s)

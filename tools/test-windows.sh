@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds catalog-publisher for Windows x64 (tools/build-windows.sh) and tests it under Wine: the
-# unit tests as Windows programs (ctest in the Windows build), then the end-to-end tests, which are
-# Linux programs, against the Windows programs (the Linux test build, given CATPUB_WINDOWS_BUILD).
+# unit tests as Windows programs (ctest in the Windows build), then its installer, then the
+# end-to-end tests, which are Linux programs, against the Windows programs and the installer (the
+# Linux test build, given CATPUB_WINDOWS_BUILD).
 #   tools/test-windows.sh
 # The third-party sources come from upstream, or from CATPUB_THIRD_PARTY_DIR when it names a folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/build-windows.sh build-windows
 ctest --test-dir build-windows --output-on-failure -j"$(nproc)"
+# The installer, which an end-to-end test installs, runs and uninstalls under Wine.
+(cd build-windows && cpack -G NSIS >/dev/null)
 
 # The test build of tools/test.sh, reused when it is there.
 tools/install-deps.sh
