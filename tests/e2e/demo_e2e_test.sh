@@ -18,26 +18,8 @@ password="$(setting PUBLISH_FTP_PASSWORD)"
 
 demo="$(mktemp -d "${TMPDIR:-/tmp}/catpub-demo-XXXXXX")"
 trap 'rm -rf "$demo"' EXIT
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "ok: $what"
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
+. "$here/../support/checks.sh"
 contains() { grep -qF -- "$2" <<<"$1"; }
-# Under Wine: no process of the demo's Wine prefix (its server, the services it started) is left.
-wine_gone() {
-  for _ in $(seq 50); do
-    grep -qszxF "WINEPREFIX=$demo/wine" /proc/[0-9]*/environ || return 0
-    sleep 0.1
-  done
-  return 1
-}
 server_gone() {
   local pid
   pid="$(sed -n 's/^== FTP server on .* (pid \([0-9]*\)).*/\1/p' <<<"$1")"
@@ -57,7 +39,7 @@ for run in 1 2; do
   check "run $run says the upload equals the export" contains "$out" "byte for byte the local export"
   check "run $run stops its FTP server" server_gone "$out"
   case "$program" in
-    *.exe) check "run $run leaves nothing of Wine running" wine_gone ;;
+    *.exe) check "run $run leaves nothing of Wine running" wine_gone "$demo/wine" ;;
   esac
   check "run $run never shows the password" eval '! contains "$out" "$password"'
   check "run $run: the export has lines" [ -s "$export_file" ]

@@ -41,12 +41,7 @@ finish() {
 }
 trap finish EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"
-  shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$here/../support/checks.sh"
 fail() {
   echo "FAILED: $*"
   exit 1
@@ -192,12 +187,5 @@ check "the shop's databases, run log and export are untouched" \
 check "C:\\orbis still holds the run log and the export" test -s "$log" -a -s "$export_file"
 check "PATH is still unchanged" test "$(paths)" = "$path_before"
 wineserver -k 2>/dev/null || true
-wine_gone() {
-  for _ in $(seq 50); do
-    grep -qszxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ || return 0
-    sleep 0.1
-  done
-  return 1
-}
-check "nothing of the test's Wine prefix is left running" wine_gone
+check "nothing of the test's Wine prefix is left running" wine_gone "$WINEPREFIX"
 [ "$failures" -eq 0 ]

@@ -18,17 +18,7 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/catpub-task-XXXXXX")"
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  local what="$1"
-  shift
-  if "$@"; then
-    echo "ok: $what"
-  else
-    echo "FAILED: $what"
-    failures=$((failures + 1))
-  fi
-}
+. "$here/../support/checks.sh"
 
 "$makensis" -V2 -DOUT_FILE="$work/task-test.exe" -DTASK_NSH="$task_nsh" \
   -DCATPUB_TASK_EXECUTION_TIME_LIMIT="$time_limit" "$here/task_test.nsi"
