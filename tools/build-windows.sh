@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # Builds catalog-publisher for Windows x64 with Debian's mingw-w64 (as root, or through sudo):
 #   tools/build-windows.sh [BUILD_DIR]      (default build-windows, relative to the repository)
-#   tools/build-windows.sh --packages-only  (the packages alone: CI installs them before it starts
-#                                           the build beside other work, since apt takes one caller)
 # Installs the cross compiler and Wine, builds libmdb, libcurl and FLTK from their upstream sources
 # into BUILD_DIR/third_party/prefix (once: a later run reuses each library while its version, its
 # source and our build of it are unchanged), then configures and builds the project with
@@ -17,6 +15,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
+build="${1:-build-windows}"
+mkdir -p "$build"
+build="$(cd "$build" && pwd)"
+third_party="$build/third_party"
+prefix="$third_party/prefix"
+toolchain="$repo/cmake/mingw-w64-x86_64.cmake"
 jobs=2 # the build machines have 2 cores
 
 say() { echo "== $*"; }
@@ -49,14 +53,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-[ "${1:-}" != --packages-only ] || exit 0
-
-build="${1:-build-windows}"
-mkdir -p "$build"
-build="$(cd "$build" && pwd)"
-third_party="$build/third_party"
-prefix="$third_party/prefix"
-toolchain="$repo/cmake/mingw-w64-x86_64.cmake"
 
 # ---- the sources ----------------------------------------------------------------------------------
 # name version file sha256 git-url git-tag git-commit release-url
