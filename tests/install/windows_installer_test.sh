@@ -120,13 +120,8 @@ check "the event source's message file is the program" \
 check "the event source supports errors, warnings and information (7)" \
   test "$(reg_value "$event_key" TypesSupported)" = "REG_DWORD 0x7"
 # The scheduled task's definition, for the shop found on C: and the time limit of this build's
-# timeouts (the wait for another run, 10 minutes, the FTP timeouts: as the Linux service's).
-limit=$(($(setting CATPUB_RUN_LOCK_TIMEOUT) + 600 + 2 * $(setting PUBLISH_FTP_CONNECT_TIMEOUT) +
-         12 * $(setting PUBLISH_FTP_REPLY_TIMEOUT) + $(setting PUBLISH_FTP_STALL_TIMEOUT)))
-duration=PT
-[ $((limit / 3600)) -eq 0 ] || duration+="$((limit / 3600))H"
-[ $((limit % 3600 / 60)) -eq 0 ] || duration+="$((limit % 3600 / 60))M"
-[ $((limit % 60)) -eq 0 ] || duration+="$((limit % 60))S"
+# timeouts, as the build computed it.
+duration="$(setting CATPUB_TASK_EXECUTION_TIME_LIMIT)"
 check "the scheduled task's definition: every 15 minutes from C:\\, at most $duration" \
   /usr/bin/python3 "$repo/tests/task/check_task_xml.py" "$dir/catalog-publisher-task.xml" \
   'C:\Program Files\catalog-publisher\catalog-publisher.exe' 'C:\' "$duration"
